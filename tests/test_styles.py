@@ -1,0 +1,146 @@
+"""Template styles registered as paragraph and "Tv" character styles, with their
+font and paragraph settings."""
+
+import docx
+import pytest
+from docx.enum.text import WD_ALIGN_PARAGRAPH
+from docx.shared import Pt
+
+from helpers import AlignmentTypes, Config, Quillmark, StyleNames, Template, generate, read, style, w
+
+
+@pytest.fixture
+def doc():
+    return docx.Document()
+
+
+def register(doc, *styles):
+    Quillmark(Config()).set_styles(doc, Template(styles=list(styles)))
+    return doc
+
+
+def rpr_tags(doc_style):
+    return [(child.tag.split("}")[1], child.get(w("val"))) for child in doc_style._element.rPr]
+
+
+class TestRegistration:
+    def test_each_style_gives_a_paragraph_and_a_character_style_in_order(self, doc):
+        before = len(doc.styles._element.style_lst)
+        register(doc, style("A"), style("B"))
+        added = [(s.name, s.type) for s in list(doc.styles)[before:]]
+        assert [(name, int(kind)) for name, kind in added] == [("A", 1), ("TvA", 2), ("B", 1), ("TvB", 2)]
+
+    def test_a_default_style_is_edited_in_place(self, doc):
+        register(doc, style(StyleNames.HEADING_1, "黑体", size=18))
+        headings = [s for s in doc.styles if s.name == "Heading 1"]
+        assert len(headings) == 1 and headings[0].font.name == "黑体" and headings[0].font.size == Pt(18)
+        assert doc.styles["TvHeading 1"].style_id == "TvHeading1"
+
+    def test_the_character_style_has_the_same_font_and_no_paragraph_settings(self, doc):
+        register(doc, style("正文", "仿宋", "1F2F3F", 15, bold=True, italic=True, underline=True, left_indent=10))
+        paragraph_style, character_style = doc.styles["正文"], doc.styles["Tv正文"]
+        assert rpr_tags(paragraph_style) == rpr_tags(character_style)
+        assert character_style._element.pPr is None
+
+    def test_a_repeated_name_fails_at_its_character_style(self, doc):
+        with pytest.raises(ValueError, match="document already contains style 'TvA'"):
+            register(doc, style("A", size=10), style("B"), style("A", size=12))
+        assert doc.styles["A"].font.size == Pt(12)  # the second occurrence was applied first
+        assert "TvB" in doc.styles
+
+    def test_a_name_with_a_double_quote_is_refused_before_touching_the_document(self, doc):
+        count = len(doc.styles._element.style_lst)
+        bad = 'x" or "1"="1'
+        with pytest.raises(ValueError, match="x\" or") as raised:
+            register(doc, style("A"), style(bad, size=30))
+        assert "'\"'" in str(raised.value)
+        assert len(doc.styles._element.style_lst) == count + 2  # A and TvA only
+        assert all(s.font.size != Pt(30) for s in doc.styles if s.type == 1)
+
+    def test_a_name_held_by_a_character_style_fails_at_the_paragraph_format(self, doc):
+        with pytest.raises(AttributeError):
+            register(doc, style("Strong"))
+
+
+class TestFontStyle:
+    def test_fonts_color_size_and_emphasis(self, doc):
+        register(doc, style("S", "方正仿宋", "ff0000", 10.5, italic=True, underline=True))
+        s = doc.styles["S"]
+        assert s.font.name == "方正仿宋"
+        assert s._element.rPr.rFonts.get(w("eastAsia")) == "方正仿宋"
+        assert str(s.font.color.rgb) == "FF0000"
+        assert s.font.size == Pt(10.5) and s._element.rPr.sz.get(w("val")) == "21"
+        assert (s.font.bold, s.font.italic, s.font.underline) == (None, True, True)
+
+    def test_bold_adds_an_explicit_element_after_the_librarys_own(self, doc):
+        register(doc, style("S", bold=True), style("T", bold=False))
+        bold = [tag for tag in rpr_tags(doc.styles["S"]) if tag[0] == "b"]
+        assert bold == [("b", None), ("b", "true")]
+        assert rpr_tags(doc.styles["S"])[-1] == ("b", "true")
+        assert [tag for tag in rpr_tags(doc.styles["T"]) if tag[0] == "b"] == [("b", "0")]
+
+    def test_none_clears_what_a_reused_style_had(self, doc):
+        doc.styles["Title"].font.italic = True
+        doc.styles["Title"].font.underline = True
+        register(doc, style(StyleNames.TITLE))
+        title = doc.styles["Title"]
+        assert (title.font.italic, title.font.underline) == (None, None)
+
+    @pytest.mark.parametrize("font, error", [
+        (dict(color="#FF0000"), ValueError), (dict(color="F00"), ValueError), (dict(size=None), TypeError),
+    ])
+    def test_invalid_fonts_fail(self, doc, font, error):
+        with pytest.raises(error):
+            register(doc, style("S", **font))
+
+
+class TestParagraphFormat:
+    def test_absent_lengths_are_explicit_zeros_and_line_spacing_is_exact(self, doc):
+        register(doc, style("S"))
+        pf = doc.styles["S"].paragraph_format
+        assert (pf.left_indent, pf.right_indent, pf.first_line_indent) == (0, 0, 0)
+        assert (pf.space_before, pf.space_after, pf.line_spacing) == (0, 0, 0)
+        spacing = doc.styles["S"]._element.pPr.spacing
+        assert (spacing.get(w("line")), spacing.get(w("lineRule"))) == ("0", "exact")
+
+    def test_values_go_through_points(self, doc):
+        register(doc, style("S", alignment=AlignmentTypes.JUSTIFY, left_indent=2, right_indent=-3,
+                            first_line_indent=-32, line_spacing=1.5, space_before=6, space_after=12))
+        pf = doc.styles["S"].paragraph_format
+        assert pf.alignment == WD_ALIGN_PARAGRAPH.JUSTIFY
+        assert (pf.left_indent, pf.right_indent, pf.first_line_indent) == (Pt(2), Pt(-3), Pt(-32))
+        assert (pf.line_spacing, pf.space_before, pf.space_after) == (Pt(1.5), Pt(6), Pt(12))
+
+    def test_flags_pass_through_and_none_clears(self, doc):
+        assert doc.styles["Heading 1"].paragraph_format.keep_with_next is True
+        register(doc, style(StyleNames.HEADING_1, keep_with_next=None, page_break_before=True),
+                 style("K", alignment=AlignmentTypes.CENTER, keep_with_next=False))
+        assert doc.styles["Heading 1"].paragraph_format.keep_with_next is None
+        assert doc.styles["Heading 1"].paragraph_format.page_break_before is True
+        k = doc.styles["K"]
+        assert k.paragraph_format.keep_with_next is False and k._element.pPr.keepNext.get(w("val")) == "0"
+        assert k.paragraph_format.alignment == WD_ALIGN_PARAGRAPH.CENTER
+
+    def test_an_unknown_alignment_fails_before_any_setting(self, doc):
+        with pytest.raises(KeyError):
+            register(doc, style("S", alignment="middle", left_indent=5))
+        assert doc.styles["S"]._element.pPr is None
+        assert "TvS" not in doc.styles
+
+    def test_a_negative_spacing_is_refused_by_the_library(self, doc):
+        with pytest.raises(ValueError):
+            register(doc, style("S", space_after=-1))
+
+
+def test_a_five_style_template_opens_with_ten_styles_and_the_numbering():
+    template = Template(styles=[
+        style(StyleNames.TITLE, "方正小标宋简体", size=22, bold=True, alignment=AlignmentTypes.CENTER),
+        style(StyleNames.HEADING_1, "黑体"), style(StyleNames.HEADING_2, "楷体"),
+        style(StyleNames.TEXT, first_line_indent=32), style("Quote Text", italic=True),
+    ])
+    result = read(generate([], template))
+    names = {s.name for s in result.styles}
+    expected = {"Title", "Heading 1", "Heading 2", "正文", "Quote Text"}
+    assert expected | {"Tv" + n for n in expected} <= names
+    assert result.styles["TvQuote Text"].style_id == "TvQuoteText"
+    assert len(result.part.numbering_part.element.xpath("./w:num")) == 1
