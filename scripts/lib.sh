@@ -16,8 +16,8 @@ find_python() {
 }
 
 # setup_venv PYTHON [EXTRA_REQUIREMENTS...]: prints the path of a virtual
-# environment under .venv/ holding the host stand-in and the generator modules
-# built from this checkout (warnings are errors).
+# environment under .venv/ holding the host stand-in, the generator modules
+# built from this checkout (warnings are errors) and the command-line tool.
 setup_venv() {
   local python=$1 version venv
   shift
@@ -29,7 +29,8 @@ setup_venv() {
       "$venv/bin/python" -m pip install -q "$root/host-standin" "$@" &&
       "$venv/bin/python" -m pip install -q "$root" \
         --config-settings=cmake.define.TOLVEK_WERROR=ON \
-        --config-settings=build-dir="$root/build/py$version"
+        --config-settings=build-dir="$root/build/py$version" &&
+      "$venv/bin/python" -m pip install -q "$root/cli"
   } >&2 || return 1
   echo "$venv"
 }

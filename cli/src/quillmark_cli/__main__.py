@@ -1,0 +1,5 @@
+import sys
+
+from quillmark_cli.main import main
+
+sys.exit(main())
