@@ -1,0 +1,205 @@
+"""Robustness: the native generator against the plain-Python one on random
+input, characters XML cannot hold, leaks and threads.
+
+QUILLMARK_THOROUGH=1 runs many more cases than the default run in CI.
+"""
+
+import gc
+import io
+import os
+import sys
+import threading
+import zipfile
+from pathlib import Path
+
+import pytest
+from hypothesis import HealthCheck, given, settings, strategies as st
+
+from helpers import (
+    AlignmentTypes, Config, Document, Element, ElementTypes, Font, ParagraphFormat, Quillmark, Run, Style, StyleName,
+    StyleNames, Template, generate, official_template, paragraph, read,
+)
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "bench"))
+from reference_generator import PyQuillmark  # noqa: E402
+
+THOROUGH = os.environ.get("QUILLMARK_THOROUGH") == "1"
+
+
+def parts(result):
+    with zipfile.ZipFile(io.BytesIO(result.data)) as package:
+        return {name: package.read(name) for name in package.namelist()}
+
+
+def outcome(generator_class, config, document, template):
+    try:
+        result = generator_class(config).generate(document, template)
+    except Exception as error:
+        return type(error)
+    assert result.name == "output.docx"
+    return parts(result)
+
+
+# --- random input -----------------------------------------------------------
+
+ODD_TEXT = st.text(alphabet=st.sampled_from(list(
+    "ab z中文[]()🔗&<>\"'\t\n\u0301\u200d" "\U0001d518\U0001f600\u3000")), max_size=40)
+URLS = st.sampled_from(["https://a.example/x?a=1&b=2", "u", "http://x.example/🔗", "mailto:a@b.example", "a b"])
+LINKS = st.builds(lambda text, url: "[%s](%s)" % (text, url), st.text(alphabet="x 🔗中&<", min_size=1, max_size=8),
+                  URLS)
+TEXTS = st.one_of(st.none(), st.just(""), ODD_TEXT,
+                  st.lists(st.one_of(ODD_TEXT, LINKS), max_size=6).map("".join))
+NAMES = ["正文", "Heading 1", "Heading 2", "Title", "Quote Text", "A", "Heading 3", "Strong"]
+STYLE_NAMES = st.one_of(st.sampled_from(NAMES), st.just('x"y'), st.just(""))
+MAYBE_BOOL = st.sampled_from([True, False, None])
+LENGTHS = st.sampled_from([None, 0, 12, 10.5, -3, 28])
+
+
+@st.composite
+def styles(draw):
+    name = draw(STYLE_NAMES)
+    member = next((m for m in StyleNames if m.value == name), None)
+    font = Font(draw(st.sampled_from(["宋体", "Arial", "仿宋_GB2312"])),
+                draw(st.sampled_from(["000000", "ff0000", "1F3864", "#123456", "12345"])),
+                draw(st.sampled_from([16, 10.5, 22, 0.5])), draw(MAYBE_BOOL), draw(MAYBE_BOOL), draw(MAYBE_BOOL))
+    p_format = ParagraphFormat(
+        alignment=draw(st.sampled_from(list(AlignmentTypes) + ["bogus"])),
+        left_indent=draw(LENGTHS), right_indent=draw(LENGTHS), first_line_indent=draw(LENGTHS),
+        line_spacing=draw(LENGTHS), space_before=draw(st.sampled_from([None, 0, 6])),
+        space_after=draw(st.sampled_from([None, 0, 6, 6, 6, -1])),
+        keep_with_next=draw(MAYBE_BOOL), page_break_before=draw(MAYBE_BOOL))
+    return Style(member or StyleName(name), font, p_format)
+
+
+@st.composite
+def elements(draw):
+    runs = draw(st.one_of(st.none(), st.lists(st.builds(Run, ODD_TEXT, MAYBE_BOOL, MAYBE_BOOL, MAYBE_BOOL),
+                                              max_size=3)))
+    return Element(draw(st.sampled_from(list(ElementTypes) + ["other"])), draw(st.one_of(st.none(), STYLE_NAMES)),
+                   draw(TEXTS), runs, draw(st.sampled_from([1, 2, 3, 2.0, None])))
+
+
+TEMPLATES = st.one_of(st.just(official_template()), st.lists(styles(), max_size=4).map(lambda s: Template(styles=s)))
+
+
+@settings(max_examples=400 if THOROUGH else 60, deadline=None, suppress_health_check=list(HealthCheck))
+@given(markdown=st.sampled_from([True, False, None, 1, "true"]), template=TEMPLATES,
+       items=st.lists(elements(), max_size=8))
+def test_native_and_plain_python_agree(markdown, template, items):
+    config, document = Config(markdown=markdown), Document(items)
+    native = outcome(Quillmark, config, document, template)
+    assert native == outcome(PyQuillmark, config, document, template)
+    if isinstance(native, dict):
+        read(generate(items, template, markdown))  # and the package opens
+
+
+@pytest.mark.parametrize("text", [
+    "长" * 200000,
+    " ".join("[link %d🔗](https://a.example/%d)" % (i, i) for i in range(3000)),
+    "(" * 500 + "[" * 500 + "]" * 500 + ")" * 500,
+])
+def test_large_texts_agree(text):
+    document = Document([paragraph(text)])
+    native = outcome(Quillmark, Config(markdown=True), document, official_template())
+    assert isinstance(native, dict)
+    assert native == outcome(PyQuillmark, Config(markdown=True), document, official_template())
+
+
+@pytest.mark.parametrize("bad", ["\x00", "\x0b", "a\ufffeb", "\ud800"])
+@pytest.mark.parametrize("place", ["text", "link text", "link target", "run", "style name"])
+def test_characters_xml_cannot_hold_end_in_an_exception(bad, place):
+    items = {
+        "text": [paragraph("x" + bad)],
+        "link text": [paragraph("[a%s](u)" % bad)],
+        "link target": [paragraph("[a](u%s)" % bad)],
+        "run": [paragraph(runs=[Run(bad)])],
+        "style name": [paragraph("x")],
+    }[place]
+    template = Template(styles=[Style(StyleName(bad), Font("f", "000000", 10))]) if place == "style name" else None
+    with pytest.raises((ValueError, UnicodeError)):
+        generate(items, template)
+
+
+# --- leaks ------------------------------------------------------------------
+
+class Broken:
+    """An element that fails deep inside the generator, after runs were written."""
+    type, style_name, level = ElementTypes.PARAGRAPH, "正文", None
+    runs = [Run("ok"), object()]
+
+
+def test_inputs_keep_their_reference_counts():
+    def fresh(text):
+        return "".join(list(text))  # a string no other code shares
+
+    config, template = Config(markdown=True), official_template()
+    for item in template.styles:
+        item.font.name, item.font.color = fresh(item.font.name), fresh(item.font.color)
+    good = Document([paragraph(fresh("a [b](c) d")), paragraph(runs=[Run(fresh("r"), bold=True)])])
+    bad = Document([paragraph(fresh("x")), Broken()])
+    q = Quillmark(config)
+    watched = [config, template, good, bad, good.elements, bad.elements, Broken.runs] + Broken.runs
+    for element in good.elements:
+        watched += [element, element.text, element.runs] + (element.runs or [])
+    for item in template.styles:
+        watched += [item, item.font, item.p_format, item.font.name, item.font.color]
+    watched = [o for o in watched if o is not None]
+    gc.collect()
+    before = [sys.getrefcount(o) for o in watched]
+    for _ in range(50):
+        q.generate(good, template)
+        with pytest.raises(AttributeError):
+            q.generate(bad, template)
+    gc.collect()
+    assert [sys.getrefcount(o) for o in watched] == before
+
+
+def test_memory_stays_flat_over_many_calls():
+    q, template = Quillmark(Config(markdown=True)), official_template()
+    good = Document([paragraph("a [b](c) d"), paragraph(runs=[Run("r", bold=True)]), paragraph("z")])
+    bad = Document([paragraph("x"), Broken()])
+
+    def cycle(n):
+        for _ in range(n):
+            q.generate(good, template)
+            try:
+                q.generate(bad, template)
+            except AttributeError:
+                pass
+        gc.collect()
+        return sys.getallocatedblocks()
+
+    calls = 1000 if THOROUGH else 200
+    cycle(20)
+    start = cycle(20)
+    end = cycle(calls)
+    # A leak of even one small object per call would add `calls` blocks.
+    assert end - start < calls // 4, (start, end)
+
+
+# --- threads ----------------------------------------------------------------
+
+def test_threads_give_the_same_packages_as_one_thread():
+    items = [paragraph("t%d [l](https://a.example/%d)" % (i, i)) for i in range(30)]
+    expected = parts(generate(items))
+    results, errors = [], []
+
+    def work():
+        try:
+            for _ in range(3):
+                results.append(parts(generate(items)))
+        except Exception as error:  # pragma: no cover - reported below
+            errors.append(error)
+
+    threads = [threading.Thread(target=work) for _ in range(4)]
+    old = sys.getswitchinterval()
+    sys.setswitchinterval(1e-5)  # switch threads as often as possible
+    try:
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+    finally:
+        sys.setswitchinterval(old)
+    assert errors == [] and len(results) == 12
+    assert all(r == expected for r in results)
