@@ -51,35 +51,39 @@ std::size_t parameter_index(const Signature &signature, PyObject *keyword) {
   return signature.count;
 }
 
+void bind_keyword(const Signature &signature, PyObject *key, PyObject *value, py::object *slots) {
+  if (!PyUnicode_Check(key)) {
+    raise_type_error(PyErr_Format(PyExc_TypeError, "%U() keywords must be strings", signature.display_name));
+  }
+  const std::size_t index = parameter_index(signature, key);
+  if (index == signature.count) {
+    raise_type_error(PyErr_Format(PyExc_TypeError, "%U() got an unexpected keyword argument '%U'",
+                                  signature.display_name, key));
+  }
+  if (slots[index]) {
+    raise_type_error(
+        PyErr_Format(PyExc_TypeError, "%U() got multiple values for argument '%U'", signature.display_name, key));
+  }
+  slots[index] = py::reinterpret_borrow<py::object>(value);
+}
+
 }  // namespace
 
-void bind_arguments(const Signature &signature, PyObject *args, PyObject *kwargs, py::object *slots) {
-  const auto given = static_cast<std::size_t>(PyTuple_GET_SIZE(args));
-  if (given > signature.count) too_many_positional(signature, given);
-  for (std::size_t i = 0; i < given; ++i) {
-    slots[i] = py::reinterpret_borrow<py::object>(PyTuple_GET_ITEM(args, static_cast<Py_ssize_t>(i)));
-  }
+void bind_arguments(const Signature &signature, PyObject *const *args, std::size_t nargs, PyObject *kwnames,
+                    PyObject *kwargs, py::object *slots) {
+  if (nargs > signature.count) too_many_positional(signature, nargs);
+  for (std::size_t i = 0; i < nargs; ++i) slots[i] = py::reinterpret_borrow<py::object>(args[i]);
 
+  if (kwnames != nullptr) {
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(kwnames); ++i) {
+      bind_keyword(signature, PyTuple_GET_ITEM(kwnames, i), args[nargs + static_cast<std::size_t>(i)], slots);
+    }
+  }
   if (kwargs != nullptr) {
     PyObject *key = nullptr;
     PyObject *value = nullptr;
     Py_ssize_t position = 0;
-    while (PyDict_Next(kwargs, &position, &key, &value)) {
-      if (!PyUnicode_Check(key)) {
-        raise_type_error(
-            PyErr_Format(PyExc_TypeError, "%U() keywords must be strings", signature.display_name));
-      }
-      const std::size_t index = parameter_index(signature, key);
-      if (index == signature.count) {
-        raise_type_error(PyErr_Format(PyExc_TypeError, "%U() got an unexpected keyword argument '%U'",
-                                      signature.display_name, key));
-      }
-      if (slots[index]) {
-        raise_type_error(PyErr_Format(PyExc_TypeError, "%U() got multiple values for argument '%U'",
-                                      signature.display_name, key));
-      }
-      slots[index] = py::reinterpret_borrow<py::object>(value);
-    }
+    while (PyDict_Next(kwargs, &position, &key, &value)) bind_keyword(signature, key, value, slots);
   }
 
   const std::size_t defaults = default_count(signature);

@@ -17,10 +17,13 @@ struct Signature {
   PyObject *defaults;         // tuple for the last parameters, or None
 };
 
-// Fills slots[0..count) from `args` and `kwargs` (which may be NULL), then from
-// the defaults. A missing or surplus argument, an unknown keyword or a value
-// given twice raises TypeError with the interpreter's own wording, before any
-// slot is used.
-void bind_arguments(const Signature &signature, PyObject *args, PyObject *kwargs, py::object *slots);
+// Fills slots[0..count) from the positional arguments, the keyword arguments
+// and then the defaults. Keywords come either as the vectorcall convention's
+// `kwnames` (their values follow the positional ones in `args`) or as a dict
+// `kwargs`; both may be NULL. A missing or surplus argument, an unknown
+// keyword or a value given twice raises TypeError with the interpreter's own
+// wording, before any slot is used.
+void bind_arguments(const Signature &signature, PyObject *const *args, std::size_t nargs, PyObject *kwnames,
+                    PyObject *kwargs, py::object *slots);
 
 }  // namespace binding

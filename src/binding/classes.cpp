@@ -13,7 +13,7 @@ py::object make_class(py::dict globals, const char *name, py::handle base, const
   namespace_[py::str("__qualname__")] = py::str(name);
   for (std::size_t i = 0; i < count; ++i) {
     py::object function = make_function(methods[i], name, globals);
-    if (methods[i].abstract) function = load_global(globals.ptr(), "abstractmethod")(function);
+    if (methods[i].abstract) function = load_global(globals.ptr(), Name("abstractmethod"))(function);
     namespace_[py::str(methods[i].name)] = function;
   }
   return metaclass(name, bases, namespace_);

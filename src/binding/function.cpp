@@ -19,6 +19,7 @@ namespace {
 
 struct FunctionObject {
   PyObject_HEAD
+  vectorcallfunc vectorcall;
   const MethodSpec *spec;
   std::size_t count;  // parameters, `self` included
   std::array<const char *, max_parameters + 1> names;
@@ -40,7 +41,7 @@ PyObject *new_reference(PyObject *object) noexcept {
 
 FunctionObject *as_function(PyObject *self) noexcept { return reinterpret_cast<FunctionObject *>(self); }
 
-PyObject *function_call(PyObject *self, PyObject *args, PyObject *kwargs) {
+PyObject *invoke(PyObject *self, PyObject *const *args, std::size_t nargs, PyObject *kwnames, PyObject *kwargs) {
   return returning_object([&] {
     FunctionObject *f = as_function(self);
     // Held for the whole call: a body may replace __defaults__ or __globals__.
@@ -52,9 +53,18 @@ PyObject *function_call(PyObject *self, PyObject *args, PyObject *kwargs) {
     PyObject *display_name = f->name;
 #endif
     std::array<py::object, max_parameters + 1> slots;
-    bind_arguments(Signature{display_name, f->names.data(), f->count, defaults.ptr()}, args, kwargs, slots.data());
+    bind_arguments(Signature{display_name, f->names.data(), f->count, defaults.ptr()}, args, nargs, kwnames, kwargs,
+                   slots.data());
     return f->spec->body(Call(slots.data(), globals.ptr()));
   });
+}
+
+PyObject *function_vectorcall(PyObject *self, PyObject *const *args, std::size_t nargsf, PyObject *kwnames) {
+  return invoke(self, args, static_cast<std::size_t>(PyVectorcall_NARGS(nargsf)), kwnames, nullptr);
+}
+
+PyObject *function_call(PyObject *self, PyObject *args, PyObject *kwargs) {
+  return invoke(self, &PyTuple_GET_ITEM(args, 0), static_cast<std::size_t>(PyTuple_GET_SIZE(args)), nullptr, kwargs);
 }
 
 PyObject *function_get(PyObject *self, PyObject *instance, PyObject * /*owner*/) {
@@ -206,7 +216,12 @@ PyTypeObject *function_type() {
   PyTypeObject &t = native_function_type;
   t.tp_name = "native_function";
   t.tp_basicsize = sizeof(FunctionObject);
-  t.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_METHOD_DESCRIPTOR;
+#ifdef Py_TPFLAGS_HAVE_VECTORCALL
+  t.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_METHOD_DESCRIPTOR | Py_TPFLAGS_HAVE_VECTORCALL;
+#else
+  t.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_METHOD_DESCRIPTOR | _Py_TPFLAGS_HAVE_VECTORCALL;
+#endif
+  t.tp_vectorcall_offset = offsetof(FunctionObject, vectorcall);
   t.tp_dealloc = function_dealloc;
   t.tp_repr = function_repr;
   t.tp_call = function_call;
@@ -250,7 +265,7 @@ py::object defaults_of(const MethodSpec &spec) {
 
 }  // namespace
 
-py::object Call::global(const char *name) const { return load_global(globals_, name); }
+py::object Call::global(const Name &name) const { return load_global(globals_, name); }
 
 py::object make_function(const MethodSpec &spec, const char *class_name, py::handle globals) {
   PyTypeObject *type = function_type();
@@ -263,6 +278,7 @@ py::object make_function(const MethodSpec &spec, const char *class_name, py::han
 
   auto *f = PyObject_GC_New(FunctionObject, type);
   if (f == nullptr) throw py::error_already_set();
+  f->vectorcall = function_vectorcall;
   f->spec = &spec;
   f->count = spec.parameter_count() + 1;
   f->names = {};

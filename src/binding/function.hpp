@@ -9,6 +9,8 @@
 // by inspect.signature.
 #pragma once
 
+#include "binding/names.hpp"
+
 #include <pybind11/pybind11.h>
 
 #include <array>
@@ -59,7 +61,7 @@ class Call {
   py::handle arg(std::size_t i) const noexcept { return slots_[i + 1]; }
   // A module-level name, read when the body asks for it as Python code would
   // read it: the module's globals first, then the builtins.
-  py::object global(const char *name) const;
+  py::object global(const Name &name) const;
 
  private:
   const py::object *slots_;

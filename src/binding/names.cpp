@@ -2,20 +2,20 @@
 
 namespace binding {
 
-py::object load_global(PyObject *globals, const char *name) {
-  py::str key(name);
-  PyObject *value = PyDict_GetItemWithError(globals, key.ptr());
+py::object load_global(PyObject *globals, const Name &name) {
+  PyObject *key = name.get().ptr();
+  PyObject *value = PyDict_GetItemWithError(globals, key);
   if (value == nullptr && !PyErr_Occurred()) {
     PyObject *builtins = PyEval_GetBuiltins();  // borrowed
-    value = builtins != nullptr ? PyDict_GetItemWithError(builtins, key.ptr()) : nullptr;
-    if (value == nullptr && !PyErr_Occurred()) PyErr_Format(PyExc_NameError, "name '%s' is not defined", name);
+    value = builtins != nullptr ? PyDict_GetItemWithError(builtins, key) : nullptr;
+    if (value == nullptr && !PyErr_Occurred()) PyErr_Format(PyExc_NameError, "name '%s' is not defined", name.text());
   }
   if (value == nullptr) throw py::error_already_set();
   return py::reinterpret_borrow<py::object>(value);
 }
 
-bool has_attribute(py::handle object, const char *name) {
-  PyObject *value = PyObject_GetAttrString(object.ptr(), name);
+bool has_attribute(py::handle object, const Name &name) {
+  PyObject *value = PyObject_GetAttr(object.ptr(), name.get().ptr());
   if (value == nullptr) {
     PyErr_Clear();
     return false;
@@ -24,8 +24,8 @@ bool has_attribute(py::handle object, const char *name) {
   return true;
 }
 
-py::object attribute_or(py::handle object, const char *name, py::handle fallback) {
-  PyObject *value = PyObject_GetAttrString(object.ptr(), name);
+py::object attribute_or(py::handle object, const Name &name, py::handle fallback) {
+  PyObject *value = PyObject_GetAttr(object.ptr(), name.get().ptr());
   if (value != nullptr) return py::reinterpret_steal<py::object>(value);
   if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw py::error_already_set();
   PyErr_Clear();

@@ -1,37 +1,42 @@
 // _set_font_style(): a template style's font settings on a paragraph or
 // character style of the document.
 #include "binding/names.hpp"
+#include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
 #include "quillmark/wordml.hpp"
 
 namespace quillmark {
 
+using binding::call;
+using binding::call_method;
+
 namespace {
-constexpr wordml::ValueElement explicit_bold = {"w:b", "true"};
+const wordml::ValueElement explicit_bold = {wml::b, wml::true_value};
 }  // namespace
 
-py::object set_font_style(const Call &call) {
-  py::handle doc_style = call.arg(0);
-  py::handle style = call.arg(1);
-  auto template_font = [&] { return style.attr("font"); };
+py::object set_font_style(const Call &c) {
+  py::handle doc_style = c.arg(0);
+  py::handle style = c.arg(1);
+  // The template's font record is read afresh for every setting.
+  auto template_font = [&](const binding::Name &field) -> py::object { return style.attr(names::font).attr(field); };
 
-  doc_style.attr("font").attr("name") = template_font().attr("name");
+  doc_style.attr(names::font).attr(names::name) = template_font(names::name);
   // East Asian text takes the same font, set on the w:rFonts just written.
-  py::object set_east_asian = doc_style.attr("_element").attr("rPr").attr("rFonts").attr("set");
-  set_east_asian(wordml::qn(call, "w:eastAsia"), template_font().attr("name"));
-  py::object rgb = call.global("RGBColor").attr("from_string")(template_font().attr("color"));
-  doc_style.attr("font").attr("color").attr("rgb") = rgb;
-  py::object size = call.global("Pt")(template_font().attr("size"));
-  doc_style.attr("font").attr("size") = size;
-  doc_style.attr("font").attr("bold") = template_font().attr("bold");
+  py::object r_fonts = doc_style.attr(names::_element).attr(names::rPr).attr(names::rFonts);
+  call_method(r_fonts, names::set, wordml::qn(c, wml::east_asia), template_font(names::name));
+  py::object rgb = call_method(c.global(names::RGBColor), names::from_string, template_font(names::color));
+  doc_style.attr(names::font).attr(names::color).attr(names::rgb) = rgb;
+  py::object size = call(c.global(names::Pt), template_font(names::size));
+  doc_style.attr(names::font).attr(names::size) = size;
+  doc_style.attr(names::font).attr(names::bold) = template_font(names::bold);
   // A bold style also carries an explicit <w:b w:val="true"/>, appended
   // after everything the font properties above wrote.
-  if (binding::is_true(template_font().attr("bold"))) {
-    py::object rpr = doc_style.attr("_element").attr("get_or_add_rPr")();
-    wordml::append(rpr, wordml::element(call, explicit_bold));
+  if (binding::is_true(template_font(names::bold))) {
+    py::object rpr = call_method(doc_style.attr(names::_element), names::get_or_add_rPr);
+    wordml::append(rpr, wordml::element(c, explicit_bold));
   }
-  doc_style.attr("font").attr("italic") = template_font().attr("italic");
-  doc_style.attr("font").attr("underline") = template_font().attr("underline");
+  doc_style.attr(names::font).attr(names::italic) = template_font(names::italic);
+  doc_style.attr(names::font).attr(names::underline) = template_font(names::underline);
   return py::none();
 }
 

@@ -2,74 +2,75 @@
 // in the paragraph's "Tv" character style.
 #include "binding/checks.hpp"
 #include "binding/names.hpp"
+#include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
 #include "quillmark/style_names.hpp"
 #include "quillmark/wordml.hpp"
 
 namespace quillmark {
 
+using binding::call_method;
+
 namespace {
 
-constexpr const char hyperlink_relationship[] =
-    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink";
+inline binding::Name hyperlink_relationship{
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink"};
 
 // The link symbol is shown to readers as a "view the original" note.
-constexpr const char link_symbol[] = "🔗";
-constexpr const char link_symbol_text[] = "(查看原文)";
+inline binding::Name link_symbol{"🔗"};
+inline binding::Name link_symbol_text{"(查看原文)"};
 
 // Run properties after the style, in schema order; bold only on request.
-constexpr wordml::ValueElement link_bold = {"w:b", "true"};
-constexpr wordml::ValueElement link_look[] = {{"w:color", "0000FF"}, {"w:u", "single"}};
+const wordml::ValueElement link_bold = {wml::b, wml::true_value};
+const wordml::ValueElement link_look[] = {{wml::color, wml::blue}, {wml::u, wml::single}};
 
 py::str shown_text(py::handle text) {
-  PyObject *replaced =
-      PyUnicode_Replace(text.ptr(), py::str(link_symbol).ptr(), py::str(link_symbol_text).ptr(), -1);
+  PyObject *replaced = PyUnicode_Replace(text.ptr(), link_symbol.get().ptr(), link_symbol_text.get().ptr(), -1);
   if (replaced == nullptr) throw py::error_already_set();
   return py::reinterpret_steal<py::str>(replaced);
 }
 
 // Readers drop leading and trailing white space of a w:t unless asked to keep
 // it; python-docx asks in exactly this case for its own runs.
-bool has_outer_space(py::handle text) {
-  return py::len(text.attr("strip")()) < py::len(text);
-}
+bool has_outer_space(py::handle text) { return py::len(call_method(text, names::strip)) < py::len(text); }
 
-py::object link_run(const Call &call, py::handle text, py::handle style_name, py::handle bold) {
-  py::object new_run = wordml::element(call, "w:r");
-  py::object r_pr = wordml::element(call, "w:rPr");
+py::object link_run(const Call &c, py::handle text, py::handle style_name, py::handle bold) {
+  py::object new_run = wordml::element(c, wml::r);
+  py::object r_pr = wordml::element(c, wml::r_pr);
   // The run refers to the character style by identifier, which python-docx
   // derived from its name without spaces.
-  wordml::append(r_pr, wordml::element(call, "w:rStyle", "w:val", character_style_id(style_name)));
-  if (binding::is_true(bold)) wordml::append(r_pr, wordml::element(call, link_bold));
-  for (const wordml::ValueElement &look : link_look) wordml::append(r_pr, wordml::element(call, look));
+  wordml::append(r_pr, wordml::element(c, wml::r_style, wml::val, character_style_id(style_name)));
+  if (binding::is_true(bold)) wordml::append(r_pr, wordml::element(c, link_bold));
+  for (const wordml::ValueElement &look : link_look) wordml::append(r_pr, wordml::element(c, look));
   wordml::append(new_run, r_pr);
 
-  py::object t = wordml::element(call, "w:t");
-  t.attr("text") = text;
-  if (has_outer_space(text)) t.attr("set")(wordml::qn(call, "xml:space"), "preserve");
+  py::object t = wordml::element(c, wml::t);
+  t.attr(names::text) = text;
+  if (has_outer_space(text)) call_method(t, names::set, wordml::qn(c, wml::xml_space), wml::preserve);
   wordml::append(new_run, t);
   return new_run;
 }
 
 }  // namespace
 
-py::object add_hyperlink(const Call &call) {
-  py::handle paragraph = call.arg(0);
-  py::handle url = call.arg(1);
-  py::handle text = call.arg(2);
-  py::handle style_name = call.arg(3);
-  py::handle bold = call.arg(4);
+py::object add_hyperlink(const Call &c) {
+  py::handle paragraph = c.arg(0);
+  py::handle url = c.arg(1);
+  py::handle text = c.arg(2);
+  py::handle style_name = c.arg(3);
+  py::handle bold = c.arg(4);
   binding::require_exact_type(url, &PyUnicode_Type, "url");
   binding::require_exact_type(text, &PyUnicode_Type, "text");
   binding::require_exact_type(style_name, &PyUnicode_Type, "style_name");
 
   py::str link_text = shown_text(text);
-  py::object part = paragraph.attr("part");
-  py::object r_id = part.attr("relate_to")(url, hyperlink_relationship, py::arg("is_external") = true);
+  py::object part = paragraph.attr(names::part);
+  py::object r_id = call_method(part, names::relate_to, names::kw_is_external, url, hyperlink_relationship,
+                                py::handle(Py_True));
 
-  py::object hyperlink = wordml::element(call, "w:hyperlink", "r:id", r_id);
-  wordml::append(hyperlink, link_run(call, link_text, style_name, bold));
-  paragraph.attr("_p").attr("append")(hyperlink);
+  py::object hyperlink = wordml::element(c, wml::hyperlink, wml::r_id, r_id);
+  wordml::append(hyperlink, link_run(c, link_text, style_name, bold));
+  wordml::append(paragraph.attr(names::_p), hyperlink);
   return py::none();
 }
 

@@ -2,64 +2,82 @@
 // outline scheme for headings in Chinese counting numerals: 一、 at the first
 // level and （一） at the second.
 #include "binding/names.hpp"
+#include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
 #include "quillmark/wordml.hpp"
 
 namespace quillmark {
 
+using binding::Name;
+
 namespace {
 
+inline Name abstract_num_tag{"w:abstractNum"};
+inline Name abstract_num_id_attribute{"w:abstractNumId"};
+inline Name lvl_tag{"w:lvl"};
+inline Name ilvl_attribute{"w:ilvl"};
+inline Name num_fmt_tag{"w:numFmt"};
+inline Name lvl_text_tag{"w:lvlText"};
+inline Name start_tag{"w:start"};
+inline Name p_style_tag{"w:pStyle"};
+inline Name num_tag{"w:num"};
+inline Name num_id_attribute{"w:numId"};
+inline Name abstract_num_id_tag{"w:abstractNumId"};
+inline Name definitions_path{".//w:abstractNum|.//w:num"};
+
 struct OutlineLevel {
-  const char *ilvl;
-  const char *num_fmt;
-  const char *lvl_text;
-  const char *start;
-  const char *p_style;
+  Name ilvl;
+  Name num_fmt;
+  Name lvl_text;
+  Name start;
+  Name p_style;
 };
 
 // The second level shows the first level's number (%1) in full-width
 // parentheses; its own counter is never displayed.
-constexpr OutlineLevel outline_levels[] = {
-    {"0", "chineseCountingThousand", "%1、", "1", "Heading1"},
-    {"1", "chineseCountingThousand", "（%1）", "1", "Heading2"},
+OutlineLevel outline_levels[] = {
+    {Name("0"), Name("chineseCountingThousand"), Name("%1、"), Name("1"), Name("Heading1")},
+    {Name("1"), Name("chineseCountingThousand"), Name("（%1）"), Name("1"), Name("Heading2")},
 };
 
 // Abstract definition and instance share the identifier 1, which header
 // paragraphs refer to.
-constexpr const char outline_id[] = "1";
+inline Name outline_id{"1"};
 
-py::object outline_level(const Call &call, const OutlineLevel &level) {
-  py::object lvl = wordml::element(call, "w:lvl", "w:ilvl", level.ilvl);
+py::object outline_level(const Call &c, const OutlineLevel &level) {
+  py::object lvl = wordml::element(c, lvl_tag, ilvl_attribute, level.ilvl);
   // Children in this order, which readers accept although the schema lists
   // w:start first.
   const wordml::ValueElement children[] = {
-      {"w:numFmt", level.num_fmt}, {"w:lvlText", level.lvl_text}, {"w:start", level.start}, {"w:pStyle", level.p_style}};
-  for (const wordml::ValueElement &child : children) wordml::append(lvl, wordml::element(call, child));
+      {num_fmt_tag, level.num_fmt}, {lvl_text_tag, level.lvl_text}, {start_tag, level.start}, {p_style_tag, level.p_style}};
+  for (const wordml::ValueElement &child : children) wordml::append(lvl, wordml::element(c, child));
   return lvl;
 }
 
-py::object numbering_root(py::handle doc) { return doc.attr("part").attr("numbering_part").attr("element"); }
+py::object numbering_root(py::handle doc) {
+  return doc.attr(names::part).attr(names::numbering_part).attr(names::element);
+}
 
 }  // namespace
 
-py::object init_numbering(const Call &call) {
-  py::handle doc = call.arg(0);
+py::object init_numbering(const Call &c) {
+  py::handle doc = c.arg(0);
 
   // A document whose numbering part cannot be read has nothing to remove; the
   // read below then reports why.
-  if (binding::has_attribute(doc.attr("part"), "numbering_part")) {
+  if (binding::has_attribute(doc.attr(names::part), names::numbering_part)) {
     py::object numbering = numbering_root(doc);
-    py::object definitions = numbering.attr("xpath")(".//w:abstractNum|.//w:num");
-    for (py::handle child : definitions) numbering.attr("remove")(child);
+    py::object definitions = binding::call_method(numbering, names::xpath, definitions_path);
+    for (py::handle child : definitions) binding::call_method(numbering, names::remove, child);
   }
 
-  py::object abstract_num = wordml::element(call, "w:abstractNum", "w:abstractNumId", outline_id);
-  for (const OutlineLevel &level : outline_levels) wordml::append(abstract_num, outline_level(call, level));
+  py::object abstract_num = wordml::element(c, abstract_num_tag, abstract_num_id_attribute, outline_id);
+  for (const OutlineLevel &level : outline_levels) wordml::append(abstract_num, outline_level(c, level));
   py::object numbering = numbering_root(doc);
   wordml::append(numbering, abstract_num);
 
-  py::object num = wordml::element(call, "w:num", "w:numId", outline_id);
-  wordml::append(num, wordml::element(call, "w:abstractNumId", "w:val", outline_id));
+  py::object num = wordml::element(c, num_tag, num_id_attribute, outline_id);
+  wordml::append(num, wordml::element(c, {abstract_num_id_tag, outline_id}));
   wordml::append(numbering, num);
   return py::none();
 }

@@ -1,17 +1,20 @@
 // add_paragraph(): one element of the document becomes one paragraph with its
 // style, outline numbering for headers, and its content.
 #include "binding/names.hpp"
+#include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
 
 namespace quillmark {
+
+using binding::call_method;
 
 namespace {
 
 // Whether `name` is among the template's style names, scanned in template
 // order and stopping at the first equal one, as `name in (...)` would.
 bool is_template_style(py::handle template_, py::handle name) {
-  for (py::handle style : template_.attr("styles")) {
-    py::object candidate = style.attr("name").attr("value");
+  for (py::handle style : template_.attr(names::styles)) {
+    py::object candidate = style.attr(names::name).attr(names::value);
     const int equal = PyObject_RichCompareBool(candidate.ptr(), name.ptr(), Py_EQ);
     if (equal < 0) throw py::error_already_set();
     if (equal) return true;
@@ -21,59 +24,65 @@ bool is_template_style(py::handle template_, py::handle name) {
 
 // The element's own style when both the template and the document have it,
 // otherwise the fallback body style.
-py::object paragraph_style(const Call &call, py::handle doc, py::handle element, py::handle template_) {
-  if (is_template_style(template_, element.attr("style_name"))) {
-    const int in_document = PySequence_Contains(doc.attr("styles").ptr(), element.attr("style_name").ptr());
+py::object paragraph_style(const Call &c, py::handle doc, py::handle element, py::handle template_) {
+  if (is_template_style(template_, element.attr(names::style_name))) {
+    const int in_document = PySequence_Contains(doc.attr(names::styles).ptr(), element.attr(names::style_name).ptr());
     if (in_document < 0) throw py::error_already_set();
-    if (in_document) return element.attr("style_name");
+    if (in_document) return element.attr(names::style_name);
   }
-  return call.global("StyleNames").attr("TEXT").attr("value");
+  return c.global(names::StyleNames).attr(names::TEXT).attr(names::value);
+}
+
+py::object numbering_properties(py::handle paragraph) {
+  return call_method(call_method(paragraph.attr(names::_p), names::get_or_add_pPr), names::get_or_add_numPr);
 }
 
 // Headers refer to the outline list (instance 1) at list level `level` - 1.
 // Second-level headers are not numbered, and neither is a header whose level
 // is missing or None.
-void number_header(const Call &call, py::handle paragraph, py::handle element) {
-  if (!binding::equals(element.attr("type"), call.global("ElementTypes").attr("HEADER"))) return;
-  if (!binding::has_attribute(element, "level")) return;
-  py::object level = element.attr("level");
+void number_header(const Call &c, py::handle paragraph, py::handle element) {
+  if (!binding::equals(element.attr(names::type), c.global(names::ElementTypes).attr(names::HEADER))) return;
+  if (!binding::has_attribute(element, names::level)) return;
+  py::object level = element.attr(names::level);
   if (level.is_none() || !binding::differs(level, py::int_(2))) return;
 
-  paragraph.attr("_p").attr("get_or_add_pPr")().attr("get_or_add_numPr")().attr("get_or_add_numId")().attr("val") =
-      py::int_(1);
+  call_method(numbering_properties(paragraph), names::get_or_add_numId).attr(names::val) = py::int_(1);
   PyObject *list_level = PyNumber_Subtract(level.ptr(), py::int_(1).ptr());
   if (list_level == nullptr) throw py::error_already_set();
-  paragraph.attr("_p").attr("get_or_add_pPr")().attr("get_or_add_numPr")().attr("get_or_add_ilvl")().attr("val") =
+  call_method(numbering_properties(paragraph), names::get_or_add_ilvl).attr(names::val) =
       py::reinterpret_steal<py::object>(list_level);
 }
 
 // The bold setting of the first template style that bears `style_name`.
 py::object template_bold(py::handle template_, py::handle style_name) {
-  for (py::handle style : template_.attr("styles")) {
-    if (binding::equals(style.attr("name").attr("value"), style_name)) return style.attr("font").attr("bold");
+  for (py::handle style : template_.attr(names::styles)) {
+    if (binding::equals(style.attr(names::name).attr(names::value), style_name)) {
+      return style.attr(names::font).attr(names::bold);
+    }
   }
   return py::bool_(false);
 }
 
 }  // namespace
 
-py::object add_paragraph(const Call &call) {
-  py::handle self = call.self();
-  py::handle doc = call.arg(0);
-  py::handle element = call.arg(1);
-  py::handle template_ = call.arg(2);
+py::object add_paragraph(const Call &c) {
+  py::handle self = c.self();
+  py::handle doc = c.arg(0);
+  py::handle element = c.arg(1);
+  py::handle template_ = c.arg(2);
 
-  py::object style_name = paragraph_style(call, doc, element, template_);
-  py::object paragraph = doc.attr("add_paragraph")(py::arg("style") = style_name);
-  number_header(call, paragraph, element);
+  py::object style_name = paragraph_style(c, doc, element, template_);
+  py::object paragraph = call_method(doc, names::add_paragraph, names::kw_style, style_name);
+  number_header(c, paragraph, element);
   py::object bold = template_bold(template_, style_name);
 
-  if (binding::has_attribute(element, "runs") && binding::is_true(element.attr("runs"))) {
-    self.attr("_add_runs")(paragraph, element.attr("runs"));
+  if (binding::has_attribute(element, names::runs) && binding::is_true(element.attr(names::runs))) {
+    py::object runs = element.attr(names::runs);
+    call_method(self, names::_add_runs, paragraph, runs);
     return py::none();
   }
-  py::object text = binding::attribute_or(element, "text", py::str(""));
-  if (binding::is_true(text)) self.attr("_add_text_content")(paragraph, text, style_name, bold);
+  py::object text = binding::attribute_or(element, names::text, py::str(""));
+  if (binding::is_true(text)) call_method(self, names::_add_text_content, paragraph, text, style_name, bold);
   return py::none();
 }
 

@@ -1,6 +1,7 @@
 // _set_paragraph_format(): a template style's paragraph settings on the
 // paragraph style of the same name.
 #include "binding/names.hpp"
+#include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
 
 namespace quillmark {
@@ -14,24 +15,30 @@ enum class Setting {
 };
 
 struct ParagraphSetting {
-  const char *name;
+  const binding::Name &name;
   Setting kind;
 };
 
 // Applied in this order, each through the style's paragraph_format.
-constexpr ParagraphSetting paragraph_settings[] = {
-    {"alignment", Setting::alignment},    {"left_indent", Setting::length},  {"right_indent", Setting::length},
-    {"first_line_indent", Setting::length}, {"keep_with_next", Setting::flag}, {"page_break_before", Setting::flag},
+const ParagraphSetting paragraph_settings[] = {
+    {names::alignment, Setting::alignment},
+    {names::left_indent, Setting::length},
+    {names::right_indent, Setting::length},
+    {names::first_line_indent, Setting::length},
+    {names::keep_with_next, Setting::flag},
+    {names::page_break_before, Setting::flag},
     // Line spacing is an exact height in points, never a multiple of a line.
-    {"line_spacing", Setting::length},    {"space_after", Setting::length},  {"space_before", Setting::length},
+    {names::line_spacing, Setting::length},
+    {names::space_after, Setting::length},
+    {names::space_before, Setting::length},
 };
 
 py::object document_value(const Call &call, const ParagraphSetting &setting, py::object value) {
   switch (setting.kind) {
     case Setting::alignment:
-      return call.global("align_map")[value];
+      return call.global(names::align_map)[value];
     case Setting::length:
-      return call.global("Pt")(binding::is_true(value) ? value : py::int_(0));
+      return binding::call(call.global(names::Pt), binding::is_true(value) ? value : py::int_(0));
     case Setting::flag:
       break;
   }
@@ -44,8 +51,8 @@ py::object set_paragraph_format(const Call &call) {
   py::handle doc_style = call.arg(0);
   py::handle style = call.arg(1);
   for (const ParagraphSetting &setting : paragraph_settings) {
-    py::object value = document_value(call, setting, style.attr("p_format").attr(setting.name));
-    doc_style.attr("paragraph_format").attr(setting.name) = value;
+    py::object value = document_value(call, setting, style.attr(names::p_format).attr(setting.name));
+    doc_style.attr(names::paragraph_format).attr(setting.name) = value;
   }
   return py::none();
 }

@@ -4,6 +4,7 @@
 #include "binding/classes.hpp"
 #include "binding/imports.hpp"
 #include "binding/module.hpp"
+#include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
 
 namespace {
@@ -11,6 +12,7 @@ namespace {
 namespace py = pybind11;
 using binding::Default;
 using binding::MethodSpec;
+namespace names = quillmark::names;
 
 constexpr const char add_runs_doc[] =
     "添加富文本 runs 到段落\n\n"
@@ -56,12 +58,12 @@ const MethodSpec quillmark_methods[] = {
 };
 
 // The template's alignments and python-docx's, member for member.
-constexpr const char *alignments[] = {"LEFT", "CENTER", "RIGHT", "JUSTIFY"};
+const binding::Name *const alignments[] = {&names::LEFT, &names::CENTER, &names::RIGHT, &names::JUSTIFY};
 
 py::dict make_align_map(py::dict globals) {
   py::dict align_map;
-  for (const char *alignment : alignments) {
-    align_map[globals["AlignmentTypes"].attr(alignment)] = globals["WD_ALIGN_PARAGRAPH"].attr(alignment);
+  for (const binding::Name *alignment : alignments) {
+    align_map[globals[names::AlignmentTypes].attr(*alignment)] = globals[names::WD_ALIGN_PARAGRAPH].attr(*alignment);
   }
   return align_map;
 }

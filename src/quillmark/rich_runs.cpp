@@ -1,13 +1,14 @@
 // _add_runs(): an element's own styled runs, written as they come, with no
 // character style.
 #include "binding/checks.hpp"
+#include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
 
 namespace quillmark {
 
 namespace {
 // Copied from each run item onto its run, in this order.
-constexpr const char *run_properties[] = {"bold", "italic", "underline"};
+const binding::Name *const run_properties[] = {&names::bold, &names::italic, &names::underline};
 }  // namespace
 
 py::object add_runs(const Call &call) {
@@ -18,8 +19,9 @@ py::object add_runs(const Call &call) {
   // By index, re-reading the length: a run's setters may run arbitrary code.
   for (Py_ssize_t i = 0; i < PyList_GET_SIZE(runs.ptr()); ++i) {
     auto run = py::reinterpret_borrow<py::object>(PyList_GET_ITEM(runs.ptr(), i));
-    py::object r = paragraph.attr("add_run")(run.attr("text"));
-    for (const char *property : run_properties) r.attr(property) = run.attr(property);
+    py::object text = run.attr(names::text);
+    py::object r = binding::call_method(paragraph, names::add_run, text);
+    for (const binding::Name *property : run_properties) r.attr(*property) = run.attr(*property);
   }
   return py::none();
 }

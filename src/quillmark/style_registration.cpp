@@ -1,9 +1,12 @@
 // set_styles(): every template style becomes paragraph style N and character
 // style "Tv" + N of the document.
+#include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
 #include "quillmark/style_names.hpp"
 
 namespace quillmark {
+
+using binding::call_method;
 
 namespace {
 
@@ -29,20 +32,24 @@ py::object set_styles(const Call &call) {
   py::handle doc = call.arg(0);
   py::handle template_ = call.arg(1);
 
-  for (py::handle style : template_.attr("styles")) {
-    py::object style_name = style.attr("name").attr("value");
+  for (py::handle style : template_.attr(names::styles)) {
+    py::object style_name = style.attr(names::name).attr(names::value);
     refuse_unsafe_name(style_name);
 
-    const int present = PySequence_Contains(doc.attr("styles").ptr(), style_name.ptr());
+    const int present = PySequence_Contains(doc.attr(names::styles).ptr(), style_name.ptr());
     if (present < 0) throw py::error_already_set();
-    if (!present) doc.attr("styles").attr("add_style")(style_name, call.global("WD_STYLE_TYPE").attr("PARAGRAPH"));
-    py::object doc_style = doc.attr("styles")[style_name];
-    self.attr("_set_paragraph_format")(doc_style, style);
-    self.attr("_set_font_style")(doc_style, style);
+    if (!present) {
+      py::object paragraph_type = call.global(names::WD_STYLE_TYPE).attr(names::PARAGRAPH);
+      call_method(doc.attr(names::styles), names::add_style, style_name, paragraph_type);
+    }
+    py::object doc_style = doc.attr(names::styles)[style_name];
+    call_method(self, names::_set_paragraph_format, doc_style, style);
+    call_method(self, names::_set_font_style, doc_style, style);
 
-    py::object run_style = doc.attr("styles").attr("add_style")(character_style_name(style_name),
-                                                                 call.global("WD_STYLE_TYPE").attr("CHARACTER"));
-    self.attr("_set_font_style")(run_style, style);
+    py::object character_type = call.global(names::WD_STYLE_TYPE).attr(names::CHARACTER);
+    py::object run_style =
+        call_method(doc.attr(names::styles), names::add_style, character_style_name(style_name), character_type);
+    call_method(self, names::_set_font_style, run_style, style);
   }
   return py::none();
 }

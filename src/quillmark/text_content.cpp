@@ -2,20 +2,24 @@
 // character style, with Markdown links turned into hyperlinks on request.
 #include "binding/checks.hpp"
 #include "binding/names.hpp"
+#include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
 #include "quillmark/style_names.hpp"
 
 namespace quillmark {
 
+using binding::call;
+using binding::call_method;
+
 namespace {
 
 // [link text](target): each part at least one character; the target ends at
 // its first closing parenthesis.
-constexpr const char markdown_link[] = R"(\[([^\]]+)\]\(([^)]+)\))";
+inline binding::Name markdown_link{R"(\[([^\]]+)\]\(([^)]+)\))"};
 
 void add_styled_run(py::handle paragraph, py::handle text, py::handle run_style, py::handle bold) {
-  py::object run = paragraph.attr("add_run")(text, py::arg("style") = run_style);
-  run.attr("bold") = bold;
+  py::object run = call_method(paragraph, names::add_run, names::kw_style, text, run_style);
+  run.attr(names::bold) = bold;
 }
 
 py::object slice(py::handle text, py::handle start, py::handle stop) {
@@ -29,32 +33,34 @@ py::object slice(py::handle text, py::handle start, py::handle stop) {
 
 }  // namespace
 
-py::object add_text_content(const Call &call) {
-  py::handle self = call.self();
-  py::handle paragraph = call.arg(0);
-  py::handle text = call.arg(1);
-  py::handle style_name = call.arg(2);
-  py::handle bold = call.arg(3);
+py::object add_text_content(const Call &c) {
+  py::handle self = c.self();
+  py::handle paragraph = c.arg(0);
+  py::handle text = c.arg(1);
+  py::handle style_name = c.arg(2);
+  py::handle bold = c.arg(3);
   binding::require_exact_type(text, &PyUnicode_Type, "text");
   binding::require_exact_type(style_name, &PyUnicode_Type, "style_name");
 
-  py::object md_link_pattern = call.global("re").attr("compile")(markdown_link);
+  py::object md_link_pattern = call_method(c.global(names::re), names::compile, markdown_link);
   py::str run_style = character_style_name(style_name);
   // Only the value True itself turns conversion on, not any true value.
-  const bool convert = self.attr("config").attr("markdown").ptr() == Py_True;
-  if (!convert || !binding::is_true(md_link_pattern.attr("search")(text))) {
+  const bool convert = self.attr(names::config).attr(names::markdown).ptr() == Py_True;
+  if (!convert || !binding::is_true(call_method(md_link_pattern, names::search, text))) {
     add_styled_run(paragraph, text, run_style, bold);
     return py::none();
   }
 
   py::object pos = py::int_(0);
-  for (py::handle m : md_link_pattern.attr("finditer")(text)) {
-    py::object pre_text = slice(text, pos, m.attr("start")());
+  py::object one = py::int_(1);
+  py::object two = py::int_(2);
+  for (py::handle m : call_method(md_link_pattern, names::finditer, text)) {
+    py::object pre_text = slice(text, pos, call_method(m, names::start));
     if (binding::is_true(pre_text)) add_styled_run(paragraph, pre_text, run_style, bold);
-    py::object link_text = m.attr("group")(1);
-    py::object link_url = m.attr("group")(2);
-    self.attr("_add_hyperlink")(paragraph, link_url, link_text, style_name, bold);
-    pos = m.attr("end")();
+    py::object link_text = call_method(m, names::group, one);
+    py::object link_url = call_method(m, names::group, two);
+    call_method(self, names::_add_hyperlink, paragraph, link_url, link_text, style_name, bold);
+    pos = call_method(m, names::end);
   }
   py::object tail = slice(text, pos, py::none());
   if (binding::is_true(tail)) add_styled_run(paragraph, tail, run_style, bold);

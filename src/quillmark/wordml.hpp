@@ -12,17 +12,17 @@ namespace py = pybind11;
 
 // An element with one w:val attribute, such as <w:color w:val="0000FF"/>.
 struct ValueElement {
-  const char *tag;
-  const char *value;
+  const binding::Name &tag;
+  const binding::Name &value;
 };
 
-py::object qn(const binding::Call &call, const char *name);
+py::object qn(const binding::Call &call, const binding::Name &name);
 
 // <tag/>
-py::object element(const binding::Call &call, const char *tag);
+py::object element(const binding::Call &call, const binding::Name &tag);
 // <tag attribute="value"/>
-py::object element(const binding::Call &call, const char *tag, const char *attribute, py::handle value);
-py::object element(const binding::Call &call, const char *tag, const char *attribute, const char *value);
+py::object element(const binding::Call &call, const binding::Name &tag, const binding::Name &attribute,
+                   py::handle value);
 // <tag w:val="value"/>
 py::object element(const binding::Call &call, const ValueElement &spec);
 
