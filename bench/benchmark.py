@@ -11,6 +11,7 @@ mark over the process's state after imports).
 """
 
 import argparse
+import gc
 import io
 import json
 import os
@@ -108,6 +109,7 @@ def measure(sizes, repeats):
             run(d, t)  # warm up
         for _ in range(repeats[size]):
             for name, run in CANDIDATES.items():
+                gc.collect()  # nobody pays for another candidate's garbage
                 start = time.perf_counter()
                 run(d, t)
                 times[name].append(time.perf_counter() - start)
@@ -136,6 +138,7 @@ def measure_own_code(size, repeats):
         times = {"native": [], "python": []}
         for _ in range(repeats):
             for name in times:
+                gc.collect()
                 start = time.perf_counter()
                 CANDIDATES[name](d, t)
                 times[name].append(time.perf_counter() - start)

@@ -33,19 +33,7 @@ void bind_names(py::dict globals) {
   globals["Lodestem"] = binding::make_class(globals, "Lodestem", globals["ABC"], lodestem_methods);
 }
 
-int exec_lodestem(PyObject *module) { return binding::execute_module(module, bind_names); }
-
-PyModuleDef_Slot lodestem_slots[] = {
-    {Py_mod_create, reinterpret_cast<void *>(binding::create_module)},
-    {Py_mod_exec, reinterpret_cast<void *>(exec_lodestem)},
-    {0, nullptr},
-};
-
-PyModuleDef lodestem_definition = {
-    PyModuleDef_HEAD_INIT, "lodestem", nullptr, 0, nullptr, lodestem_slots, nullptr, nullptr, nullptr,
-};
-
 }  // namespace
 
 // Exported explicitly: before 3.9, PyMODINIT_FUNC does not override hidden visibility.
-extern "C" PYBIND11_EXPORT PyObject *PyInit_lodestem() { return PyModuleDef_Init(&lodestem_definition); }
+extern "C" PYBIND11_EXPORT PyObject *PyInit_lodestem() { return binding::define_module<bind_names>("lodestem"); }

@@ -90,19 +90,7 @@ void bind_names(py::dict globals) {
   globals["Quillmark"] = binding::make_class(globals, "Quillmark", globals["Lodestem"], quillmark_methods);
 }
 
-int exec_quillmark(PyObject *module) { return binding::execute_module(module, bind_names); }
-
-PyModuleDef_Slot quillmark_slots[] = {
-    {Py_mod_create, reinterpret_cast<void *>(binding::create_module)},
-    {Py_mod_exec, reinterpret_cast<void *>(exec_quillmark)},
-    {0, nullptr},
-};
-
-PyModuleDef quillmark_definition = {
-    PyModuleDef_HEAD_INIT, "quillmark", nullptr, 0, nullptr, quillmark_slots, nullptr, nullptr, nullptr,
-};
-
 }  // namespace
 
 // Exported explicitly: before 3.9, PyMODINIT_FUNC does not override hidden visibility.
-extern "C" PYBIND11_EXPORT PyObject *PyInit_quillmark() { return PyModuleDef_Init(&quillmark_definition); }
+extern "C" PYBIND11_EXPORT PyObject *PyInit_quillmark() { return binding::define_module<bind_names>("quillmark"); }
