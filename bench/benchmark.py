@@ -7,7 +7,7 @@ and against python-docx's own floor (an empty document created and saved).
 Timings interleave the three candidates within each repeat so that drift in
 the machine's speed affects them alike. Peak memory is measured in a fresh
 process per candidate and size (the growth of the resident set's high-water
-mark over the process's state after imports).
+mark over the process's state after imports and building the input).
 """
 
 import argparse
@@ -93,11 +93,21 @@ def peak_memory_kib(candidate, size):
     return int(out.stdout.strip())
 
 
+def peak_resident_kib():
+    """This process's own resident-set high-water mark. (ru_maxrss will not
+    do: Linux carries it over from the parent across fork and exec.)"""
+    with open("/proc/self/status") as status:
+        for line in status:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1])
+    return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+
+
 def child_memory(candidate, size):
     d, t = document(size), template()
-    base = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss  # after imports and the input
+    base = peak_resident_kib()  # after imports and the input
     CANDIDATES[candidate](d, t)
-    print(resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - base)
+    print(peak_resident_kib() - base)
 
 
 def measure(sizes, repeats):
