@@ -34,7 +34,7 @@ from tolvek.doc.generator.generate.models import (  # noqa: E402
 )
 
 SIZES = [10, 100, 1000, 5000]
-REPEATS = {10: 41, 100: 15, 1000: 7, 5000: 3}
+REPEATS = {10: 41, 100: 15, 1000: 7, 5000: 5}
 QUICK_REPEATS = {10: 5, 100: 3, 1000: 1, 5000: 1}
 
 

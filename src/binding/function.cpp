@@ -44,7 +44,8 @@ FunctionObject *as_function(PyObject *self) noexcept { return reinterpret_cast<F
 PyObject *invoke(PyObject *self, PyObject *const *args, std::size_t nargs, PyObject *kwnames, PyObject *kwargs) {
   return returning_object([&] {
     FunctionObject *f = as_function(self);
-    // Held for the whole call: a body may replace __defaults__ or __globals__.
+    // Held for the whole call: the body may replace __defaults__, or drop the
+    // last other reference to this function.
     py::object defaults = py::reinterpret_borrow<py::object>(f->defaults);
     py::object globals = py::reinterpret_borrow<py::object>(f->globals);
 #if PY_VERSION_HEX >= 0x030A0000
