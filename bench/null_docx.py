@@ -22,6 +22,9 @@ class Element:
     def xpath(self, expression):
         return []
 
+    def get_or_add_b(self):
+        return Element()
+
 
 class NumberingProperty:
     val = None

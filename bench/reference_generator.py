@@ -15,7 +15,9 @@ from docx.enum.style import WD_STYLE_TYPE
 from docx.enum.text import WD_ALIGN_PARAGRAPH
 from docx.oxml import OxmlElement
 from docx.oxml.ns import qn
+from docx.oxml.styles import styleId_from_name
 from docx.shared import Pt, RGBColor
+from docx.styles import BabelFish
 from docx.styles.style import CharacterStyle, ParagraphStyle
 from docx.text.paragraph import Paragraph as DocxParagraph
 
@@ -39,6 +41,18 @@ def _present(obj, name):
     except Exception:
         return False
     return True
+
+
+def _refuse_clashing_identifier(doc, template_name, kind, new_name):
+    identifier = styleId_from_name(BabelFish.ui2internal(new_name))
+    if not identifier:
+        raise ValueError("template style %r cannot be registered: its %s style %r would get an empty identifier"
+                         % (template_name, kind, new_name))
+    holder = doc.styles._element.get_by_id(identifier)
+    if holder is not None:
+        raise ValueError("template style %r cannot be registered: its %s style %r would get the identifier %r, "
+                         "which style %r already holds" % (template_name, kind, new_name, identifier,
+                                                           holder.name_val))
 
 
 def _exact(value, expected, name):
@@ -121,8 +135,8 @@ class PyQuillmark(Lodestem):
         for ilvl, text, p_style in (("0", "%1\u3001", "Heading1"), ("1", "\uff08%1\uff09", "Heading2")):
             lvl = OxmlElement("w:lvl")
             lvl.set(qn("w:ilvl"), ilvl)
-            for tag, value in (("w:numFmt", "chineseCountingThousand"), ("w:lvlText", text), ("w:start", "1"),
-                               ("w:pStyle", p_style)):
+            for tag, value in (("w:start", "1"), ("w:numFmt", "chineseCountingThousand"), ("w:pStyle", p_style),
+                               ("w:lvlText", text)):
                 child = OxmlElement(tag)
                 child.set(qn("w:val"), value)
                 lvl.append(child)
@@ -142,12 +156,18 @@ class PyQuillmark(Lodestem):
             if isinstance(style_name, str) and '"' in style_name:
                 raise ValueError("template style %r cannot be registered: style names containing '\"' are not "
                                  "supported" % style_name)
-            if style_name not in doc.styles:
+            run_style_name = f"Tv{style_name}"
+            present = style_name in doc.styles
+            if not present and type(style_name) is str:
+                _refuse_clashing_identifier(doc, style_name, "paragraph", style_name)
+            if run_style_name not in doc.styles:
+                _refuse_clashing_identifier(doc, style_name, "character", run_style_name)
+            if not present:
                 doc.styles.add_style(style_name, WD_STYLE_TYPE.PARAGRAPH)
             doc_style = doc.styles[style_name]
             self._set_paragraph_format(doc_style, style)
             self._set_font_style(doc_style, style)
-            run_style = doc.styles.add_style(f"Tv{style_name}", WD_STYLE_TYPE.CHARACTER)
+            run_style = doc.styles.add_style(run_style_name, WD_STYLE_TYPE.CHARACTER)
             self._set_font_style(run_style, style)
 
     def _set_font_style(self, doc_style: "Union[ParagraphStyle, CharacterStyle]", style: "Style") -> "None":
@@ -157,10 +177,7 @@ class PyQuillmark(Lodestem):
         doc_style.font.size = Pt(style.font.size)
         doc_style.font.bold = style.font.bold
         if style.font.bold:
-            rpr = doc_style._element.get_or_add_rPr()
-            b = OxmlElement("w:b")
-            b.set(qn("w:val"), "true")
-            rpr.append(b)
+            doc_style._element.get_or_add_rPr().get_or_add_b().set(qn("w:val"), "true")
         doc_style.font.italic = style.font.italic
         doc_style.font.underline = style.font.underline
 

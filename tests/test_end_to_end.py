@@ -1,6 +1,7 @@
 """A realistic notice generated end to end and read back as a reader would."""
 
 from helpers import Element, ElementTypes, Run, generate, header, paragraph, read, title
+from schema import assert_schema_valid
 
 
 def test_official_notice():
@@ -16,7 +17,9 @@ def test_official_notice():
         header("联系方式", 1),
         paragraph("电话 010-12345678"),
     ]
-    doc = read(generate(elements))
+    result = generate(elements)
+    assert_schema_valid(result.data)
+    doc = read(result)
     paragraphs = doc.paragraphs
     assert [(p.style.name, p.text) for p in paragraphs] == [
         ("Title", "关于开展年度检查工作的通知"),

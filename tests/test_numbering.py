@@ -16,11 +16,12 @@ def outline(element):
 
 
 def level(ilvl, text, p_style):
+    # Children in the schema's sequence for a level.
     return ("w:lvl", {"w:ilvl": ilvl}, [
-        ("w:numFmt", {"w:val": "chineseCountingThousand"}, []),
-        ("w:lvlText", {"w:val": text}, []),
         ("w:start", {"w:val": "1"}, []),
+        ("w:numFmt", {"w:val": "chineseCountingThousand"}, []),
         ("w:pStyle", {"w:val": p_style}, []),
+        ("w:lvlText", {"w:val": text}, []),
     ])
 
 

@@ -22,6 +22,7 @@ from helpers import (
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "bench"))
 from reference_generator import PyQuillmark  # noqa: E402
+from schema import assert_schema_valid  # noqa: E402
 
 THOROUGH = os.environ.get("QUILLMARK_THOROUGH") == "1"
 
@@ -90,7 +91,9 @@ def test_native_and_plain_python_agree(markdown, template, items):
     native = outcome(Quillmark, config, document, template)
     assert native == outcome(PyQuillmark, config, document, template)
     if isinstance(native, dict):
-        read(generate(items, template, markdown))  # and the package opens
+        result = generate(items, template, markdown)
+        read(result)  # the package opens
+        assert_schema_valid(result.data)
 
 
 @pytest.mark.parametrize("text", [

@@ -57,6 +57,34 @@ class TestRegistration:
         assert len(doc.styles._element.style_lst) == count + 2  # A and TvA only
         assert all(s.font.size != Pt(30) for s in doc.styles if s.type == 1)
 
+    @pytest.mark.parametrize("names, refused, kind, identifier, holder", [
+        (["BodyText"], "BodyText", "paragraph", "BodyText", "Body Text"),
+        (["Heading1"], "Heading1", "paragraph", "Heading1", "heading 1"),
+        (["A B", "AB"], "AB", "paragraph", "AB", "A B"),
+        (["Tv A", "A"], "A", "character", "TvA", "Tv A"),
+    ])
+    def test_a_clashing_identifier_is_refused_before_touching_the_document(self, doc, names, refused, kind,
+                                                                           identifier, holder):
+        before = [s.style_id for s in doc.styles]
+        with pytest.raises(ValueError) as raised:
+            register(doc, *[style(name) for name in names])
+        message = str(raised.value)
+        assert message.startswith("template style %r cannot be registered: its %s style" % (refused, kind))
+        assert "identifier %r, which style %r already holds" % (identifier, holder) in message
+        added = [s.style_id for s in doc.styles][len(before):]
+        expected = [x for name in names[:-1] for x in (name.replace(" ", ""), "Tv" + name.replace(" ", ""))]
+        assert added == expected  # the styles before it, and nothing of the refused one
+
+    @pytest.mark.parametrize("name", ["   ", ""])
+    def test_a_name_that_gives_an_empty_identifier_is_refused(self, doc, name):
+        with pytest.raises(ValueError, match="would get an empty identifier"):
+            register(doc, style(name))
+
+    def test_a_default_style_name_is_still_edited_in_place(self, doc):
+        register(doc, style(StyleNames.HEADING_1, size=20))
+        assert doc.styles["Heading 1"].font.size == Pt(20)
+        assert [s.style_id for s in doc.styles].count("Heading1") == 1
+
     def test_a_name_held_by_a_character_style_fails_at_the_paragraph_format(self, doc):
         with pytest.raises(AttributeError):
             register(doc, style("Strong"))
@@ -72,12 +100,23 @@ class TestFontStyle:
         assert s.font.size == Pt(10.5) and s._element.rPr.sz.get(w("val")) == "21"
         assert (s.font.bold, s.font.italic, s.font.underline) == (None, True, True)
 
-    def test_bold_adds_an_explicit_element_after_the_librarys_own(self, doc):
-        register(doc, style("S", bold=True), style("T", bold=False))
-        bold = [tag for tag in rpr_tags(doc.styles["S"]) if tag[0] == "b"]
-        assert bold == [("b", None), ("b", "true")]
-        assert rpr_tags(doc.styles["S"])[-1] == ("b", "true")
-        assert [tag for tag in rpr_tags(doc.styles["T"]) if tag[0] == "b"] == [("b", "0")]
+    @pytest.mark.parametrize("bold", [True, 1])
+    def test_bold_is_one_explicit_element_at_its_schema_place(self, doc, bold):
+        register(doc, style("S", bold=bold))
+        for name in ("S", "TvS"):
+            tags = rpr_tags(doc.styles[name])
+            assert [tag for tag in tags if tag[0] == "b"] == [("b", "true")]
+            order = [tag for tag, _ in tags]
+            assert order.index("b") < order.index("color") < order.index("sz")
+
+    def test_bold_false_or_none_adds_no_element(self, doc):
+        register(doc, style("F", bold=False), style("N", bold=None))
+        assert [tag for tag in rpr_tags(doc.styles["F"]) if tag[0] == "b"] == [("b", "0")]
+        assert [tag for tag in rpr_tags(doc.styles["N"]) if tag[0] == "b"] == []
+
+    def test_a_bold_default_style_keeps_one_bold_element(self, doc):
+        register(doc, style(StyleNames.HEADING_1, bold=True))
+        assert [tag for tag in rpr_tags(doc.styles["Heading 1"]) if tag[0] == "b"] == [("b", "true")]
 
     def test_none_clears_what_a_reused_style_had(self, doc):
         doc.styles["Title"].font.italic = True

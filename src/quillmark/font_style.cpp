@@ -10,10 +10,6 @@ namespace quillmark {
 using binding::call;
 using binding::call_method;
 
-namespace {
-const wordml::ValueElement explicit_bold = {wml::b, wml::true_value};
-}  // namespace
-
 py::object set_font_style(const Call &c) {
   py::handle doc_style = c.arg(0);
   py::handle style = c.arg(1);
@@ -29,11 +25,12 @@ py::object set_font_style(const Call &c) {
   py::object size = call(c.global(names::Pt), template_font(names::size));
   doc_style.attr(names::font).attr(names::size) = size;
   doc_style.attr(names::font).attr(names::bold) = template_font(names::bold);
-  // A bold style also carries an explicit <w:b w:val="true"/>, appended
-  // after everything the font properties above wrote.
+  // A bold style states its bold explicitly: the w:b that the property above
+  // wrote, at its place in the run properties, carries w:val "true".
   if (binding::is_true(template_font(names::bold))) {
     py::object rpr = call_method(doc_style.attr(names::_element), names::get_or_add_rPr);
-    wordml::append(rpr, wordml::element(c, explicit_bold));
+    py::object b = call_method(rpr, names::get_or_add_b);
+    call_method(b, names::set, wordml::qn(c, wml::val), wml::true_value);
   }
   doc_style.attr(names::font).attr(names::italic) = template_font(names::italic);
   doc_style.attr(names::font).attr(names::underline) = template_font(names::underline);

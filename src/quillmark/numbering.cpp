@@ -27,17 +27,17 @@ inline Name definitions_path{".//w:abstractNum|.//w:num"};
 
 struct OutlineLevel {
   Name ilvl;
-  Name num_fmt;
-  Name lvl_text;
   Name start;
+  Name num_fmt;
   Name p_style;
+  Name lvl_text;
 };
 
 // The second level shows the first level's number (%1) in full-width
 // parentheses; its own counter is never displayed.
 OutlineLevel outline_levels[] = {
-    {Name("0"), Name("chineseCountingThousand"), Name("%1、"), Name("1"), Name("Heading1")},
-    {Name("1"), Name("chineseCountingThousand"), Name("（%1）"), Name("1"), Name("Heading2")},
+    {Name("0"), Name("1"), Name("chineseCountingThousand"), Name("Heading1"), Name("%1、")},
+    {Name("1"), Name("1"), Name("chineseCountingThousand"), Name("Heading2"), Name("（%1）")},
 };
 
 // Abstract definition and instance share the identifier 1, which header
@@ -46,10 +46,9 @@ inline Name outline_id{"1"};
 
 py::object outline_level(const Call &c, const OutlineLevel &level) {
   py::object lvl = wordml::element(c, lvl_tag, ilvl_attribute, level.ilvl);
-  // Children in this order, which readers accept although the schema lists
-  // w:start first.
+  // Children in the schema's sequence for a level.
   const wordml::ValueElement children[] = {
-      {num_fmt_tag, level.num_fmt}, {lvl_text_tag, level.lvl_text}, {start_tag, level.start}, {p_style_tag, level.p_style}};
+      {start_tag, level.start}, {num_fmt_tag, level.num_fmt}, {p_style_tag, level.p_style}, {lvl_text_tag, level.lvl_text}};
   for (const wordml::ValueElement &child : children) wordml::append(lvl, wordml::element(c, child));
   return lvl;
 }

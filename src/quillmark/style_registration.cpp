@@ -25,6 +25,43 @@ void refuse_unsafe_name(py::handle style_name) {
   throw py::error_already_set();
 }
 
+// The identifier python-docx gives a style it creates under `name`, by its own
+// rule: the internal form of the name (a few built-in names are lower-cased),
+// then the identifier derived from that (spaces removed, a few built-in names
+// mapped).
+py::str new_style_identifier(py::handle name) {
+  py::object internal = py::module_::import("docx.styles").attr("BabelFish").attr("ui2internal")(name);
+  return py::module_::import("docx.oxml.styles").attr("styleId_from_name")(internal);
+}
+
+// python-docx does not check that the identifier it derives is free, so a new
+// style could share its w:styleId with an existing one (or get an empty one),
+// and readers would apply the wrong formatting. Such a template style is
+// refused before the document is touched for it. `kind` and `new_name` say
+// which of its two styles would clash.
+void refuse_clashing_identifier(py::handle doc, py::handle template_name, const char *kind, py::handle new_name) {
+  py::str identifier = new_style_identifier(new_name);
+  if (PyUnicode_GET_LENGTH(identifier.ptr()) == 0) {
+    PyErr_Format(PyExc_ValueError, "template style %R cannot be registered: its %s style %R would get an empty identifier",
+                 template_name.ptr(), kind, new_name.ptr());
+    throw py::error_already_set();
+  }
+  py::object holder = call_method(doc.attr(names::styles).attr(names::_element), names::get_by_id, identifier);
+  if (holder.is_none()) return;
+  py::object holder_name = holder.attr(names::name_val);
+  PyErr_Format(PyExc_ValueError,
+               "template style %R cannot be registered: its %s style %R would get the identifier %R, "
+               "which style %R already holds",
+               template_name.ptr(), kind, new_name.ptr(), identifier.ptr(), holder_name.ptr());
+  throw py::error_already_set();
+}
+
+bool has_style(py::handle doc, py::handle name) {
+  const int present = PySequence_Contains(doc.attr(names::styles).ptr(), name.ptr());
+  if (present < 0) throw py::error_already_set();
+  return present != 0;
+}
+
 }  // namespace
 
 py::object set_styles(const Call &call) {
@@ -35,9 +72,17 @@ py::object set_styles(const Call &call) {
   for (py::handle style : template_.attr(names::styles)) {
     py::object style_name = style.attr(names::name).attr(names::value);
     refuse_unsafe_name(style_name);
+    py::str run_style_name = character_style_name(style_name);
 
-    const int present = PySequence_Contains(doc.attr(names::styles).ptr(), style_name.ptr());
-    if (present < 0) throw py::error_already_set();
+    const bool present = has_style(doc, style_name);
+    // Only new styles get an identifier; a name the document already has is
+    // edited in place, and a second "Tv" style of one name is refused by
+    // python-docx itself when it is added.
+    if (!present && PyUnicode_CheckExact(style_name.ptr())) {
+      refuse_clashing_identifier(doc, style_name, "paragraph", style_name);
+    }
+    if (!has_style(doc, run_style_name)) refuse_clashing_identifier(doc, style_name, "character", run_style_name);
+
     if (!present) {
       py::object paragraph_type = call.global(names::WD_STYLE_TYPE).attr(names::PARAGRAPH);
       call_method(doc.attr(names::styles), names::add_style, style_name, paragraph_type);
@@ -47,8 +92,7 @@ py::object set_styles(const Call &call) {
     call_method(self, names::_set_font_style, doc_style, style);
 
     py::object character_type = call.global(names::WD_STYLE_TYPE).attr(names::CHARACTER);
-    py::object run_style =
-        call_method(doc.attr(names::styles), names::add_style, character_style_name(style_name), character_type);
+    py::object run_style = call_method(doc.attr(names::styles), names::add_style, run_style_name, character_type);
     call_method(self, names::_set_font_style, run_style, style);
   }
   return py::none();
