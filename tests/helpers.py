@@ -17,6 +17,18 @@ R = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
 NS = {"w": W, "r": R}
 
 
+class FaithfulQuillmark(Quillmark):
+    """Quillmark with every step python-docx's high-level API: overriding
+    set_styles and add_paragraph (even with the same behaviour) keeps generate
+    off its direct path."""
+
+    def set_styles(self, doc, template):
+        return super().set_styles(doc, template)
+
+    def add_paragraph(self, doc, element, template):
+        return super().add_paragraph(doc, element, template)
+
+
 def w(tag):
     return "{%s}%s" % (W, tag)
 
@@ -72,7 +84,8 @@ def body_paragraphs(result):
 
 
 __all__ = [
-    "AlignmentTypes", "Config", "Document", "Element", "ElementTypes", "File", "Font", "NS", "ParagraphFormat",
+    "AlignmentTypes", "Config", "Document", "Element", "ElementTypes", "FaithfulQuillmark", "File", "Font", "NS",
+    "ParagraphFormat",
     "Quillmark", "R", "Run", "Style", "StyleName", "StyleNames", "Template", "W",
     "body_paragraphs", "generate", "header", "official_template", "paragraph", "part_xml", "read", "style", "title", "w",
 ]

@@ -268,6 +268,18 @@ py::object defaults_of(const MethodSpec &spec) {
 
 py::object Call::global(const Name &name) const { return load_global(globals_, name); }
 
+Body native_body(py::handle function) noexcept {
+  if (Py_TYPE(function.ptr()) != &native_function_type) return nullptr;
+  return as_function(function.ptr())->spec->body;
+}
+
+bool is_bound_method(py::handle self, const Name &name, Body body, py::object &found) {
+  found = py::reinterpret_steal<py::object>(PyObject_GetAttr(self.ptr(), name.get().ptr()));
+  if (!found) throw py::error_already_set();
+  return PyMethod_Check(found.ptr()) && PyMethod_GET_SELF(found.ptr()) == self.ptr() &&
+         native_body(PyMethod_GET_FUNCTION(found.ptr())) == body;
+}
+
 py::object make_function(const MethodSpec &spec, const char *class_name, py::handle globals) {
   PyTypeObject *type = function_type();
   py::str name(spec.name);

@@ -62,11 +62,22 @@ class Call {
   // A module-level name, read when the body asks for it as Python code would
   // read it: the module's globals first, then the builtins.
   py::object global(const Name &name) const;
+  // The module's namespace itself (borrowed).
+  PyObject *global_namespace() const noexcept { return globals_; }
 
  private:
   const py::object *slots_;
   PyObject *globals_;
 };
+
+// The body of `function` when it is one of our native functions, else nullptr.
+Body native_body(py::handle function) noexcept;
+
+// `self.<name>` read as Python code reads it, and whether the result is the
+// method whose body is `body` bound to `self` (rather than an override, an
+// instance attribute or anything else). The attribute is read exactly once;
+// `found` holds what was read, for calling it when it is not ours.
+bool is_bound_method(py::handle self, const Name &name, Body body, py::object &found);
 
 // Makes the function object for `spec`, a method of class `class_name` in the
 // module whose namespace is `globals`.

@@ -1,6 +1,7 @@
 // generate() and save(): one document from start to serialised package.
 #include "binding/checks.hpp"
 #include "binding/names.hpp"
+#include "quillmark/direct_paths.hpp"
 #include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
 
@@ -23,6 +24,39 @@ bool is_written(const Call &c, py::handle element_type) {
   return false;
 }
 
+// Styles and elements through python-docx's high-level API, every step looked
+// up on self.
+void build_faithfully(const Call &c, py::handle self, py::handle doc, py::handle document, py::handle template_) {
+  call_method(self, names::set_styles, doc, template_);
+  for (py::handle element : document.attr(names::elements)) {
+    py::object element_type = element.attr(names::type);
+    if (is_written(c, element_type)) call_method(self, names::add_paragraph, doc, element, template_);
+  }
+}
+
+// The same, with the generator's own set_styles and add_paragraph taking the
+// direct path (direct_guards.hpp); overrides are called as above.
+void build_directly(const Call &c, py::handle self, py::handle doc, py::handle document, py::handle template_) {
+  direct::Context context(c, doc);
+  py::object method;
+  if (binding::is_bound_method(self, names::set_styles, set_styles, method)) {
+    direct::set_styles(context, self, template_);
+  } else {
+    call(method, doc, template_);
+    context.invalidate();
+  }
+  for (py::handle element : document.attr(names::elements)) {
+    py::object element_type = element.attr(names::type);
+    if (!is_written(c, element_type)) continue;
+    if (binding::is_bound_method(self, names::add_paragraph, add_paragraph, method)) {
+      direct::add_paragraph(context, self, element, template_);
+    } else {
+      call(method, doc, element, template_);
+      context.invalidate();
+    }
+  }
+}
+
 }  // namespace
 
 py::object generate(const Call &c) {
@@ -32,10 +66,10 @@ py::object generate(const Call &c) {
 
   py::object doc = call(c.global(names::PyDocxDocument));
   call_method(self, names::_init_numbering, doc);
-  call_method(self, names::set_styles, doc, template_);
-  for (py::handle element : document.attr(names::elements)) {
-    py::object element_type = element.attr(names::type);
-    if (is_written(c, element_type)) call_method(self, names::add_paragraph, doc, element, template_);
+  if (direct::Context::applies(doc)) {
+    build_directly(c, self, doc, document, template_);
+  } else {
+    build_faithfully(c, self, doc, document, template_);
   }
   py::object data = call_method(self, names::save, doc);
   return call(c.global(names::File), names::kw_name_data, output_name, data);

@@ -2,6 +2,7 @@
 // in the paragraph's "Tv" character style.
 #include "binding/checks.hpp"
 #include "binding/names.hpp"
+#include "quillmark/hyperlink.hpp"
 #include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
 #include "quillmark/style_names.hpp"
@@ -45,32 +46,46 @@ py::object link_run(const Call &c, py::handle text, py::handle style_name, py::h
   wordml::append(new_run, r_pr);
 
   py::object t = wordml::element(c, wml::t);
-  t.attr(names::text) = text;
-  if (has_outer_space(text)) call_method(t, names::set, wordml::qn(c, wml::xml_space), wml::preserve);
+  set_link_text(c, t, text);
   wordml::append(new_run, t);
   return new_run;
 }
 
 }  // namespace
 
-py::object add_hyperlink(const Call &c) {
-  py::handle paragraph = c.arg(0);
-  py::handle url = c.arg(1);
-  py::handle text = c.arg(2);
-  py::handle style_name = c.arg(3);
-  py::handle bold = c.arg(4);
+py::handle hyperlink_relationship_type() { return hyperlink_relationship; }
+
+void set_link_text(const Call &c, py::handle t, py::handle text) {
+  t.attr(names::text) = text;
+  if (has_outer_space(text)) call_method(t, names::set, wordml::qn(c, wml::xml_space), wml::preserve);
+}
+
+py::object hyperlink_element(const Call &c, py::handle r_id, py::handle text, py::handle style_name, py::handle bold) {
+  py::object hyperlink = wordml::element(c, wml::hyperlink, wml::r_id, r_id);
+  wordml::append(hyperlink, link_run(c, text, style_name, bold));
+  return hyperlink;
+}
+
+void write_hyperlink(const Call &c, py::handle paragraph, py::handle url, py::handle text, py::handle style_name,
+                     py::handle bold, const Relate &relate, const Build &build) {
   binding::require_exact_type(url, &PyUnicode_Type, "url");
   binding::require_exact_type(text, &PyUnicode_Type, "text");
   binding::require_exact_type(style_name, &PyUnicode_Type, "style_name");
 
   py::str link_text = shown_text(text);
-  py::object part = paragraph.attr(names::part);
-  py::object r_id = call_method(part, names::relate_to, names::kw_is_external, url, hyperlink_relationship,
-                                py::handle(Py_True));
+  py::object r_id = relate(url);
 
-  py::object hyperlink = wordml::element(c, wml::hyperlink, wml::r_id, r_id);
-  wordml::append(hyperlink, link_run(c, link_text, style_name, bold));
+  py::object hyperlink = build ? build(r_id, link_text) : hyperlink_element(c, r_id, link_text, style_name, bold);
   wordml::append(paragraph.attr(names::_p), hyperlink);
+}
+
+py::object add_hyperlink(const Call &c) {
+  py::handle paragraph = c.arg(0);
+  write_hyperlink(c, paragraph, c.arg(1), c.arg(2), c.arg(3), c.arg(4), [&](py::handle url) {
+    py::object part = paragraph.attr(names::part);
+    return call_method(part, names::relate_to, names::kw_is_external, url, hyperlink_relationship,
+                       py::handle(Py_True));
+  }, nullptr);
   return py::none();
 }
 

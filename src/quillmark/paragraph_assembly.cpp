@@ -3,12 +3,11 @@
 #include "binding/names.hpp"
 #include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
+#include "quillmark/paragraph_assembly.hpp"
 
 namespace quillmark {
 
 using binding::call_method;
-
-namespace {
 
 // Whether `name` is among the template's style names, scanned in template
 // order and stopping at the first equal one, as `name in (...)` would.
@@ -21,6 +20,8 @@ bool is_template_style(py::handle template_, py::handle name) {
   }
   return false;
 }
+
+namespace {
 
 // The element's own style when both the template and the document have it,
 // otherwise the fallback body style.
@@ -36,6 +37,8 @@ py::object paragraph_style(const Call &c, py::handle doc, py::handle element, py
 py::object numbering_properties(py::handle paragraph) {
   return call_method(call_method(paragraph.attr(names::_p), names::get_or_add_pPr), names::get_or_add_numPr);
 }
+
+}  // namespace
 
 // Headers refer to the outline list (instance 1) at list level `level` - 1.
 // Second-level headers are not numbered, and neither is a header whose level
@@ -62,8 +65,6 @@ py::object template_bold(py::handle template_, py::handle style_name) {
   }
   return py::bool_(false);
 }
-
-}  // namespace
 
 py::object add_paragraph(const Call &c) {
   py::handle self = c.self();

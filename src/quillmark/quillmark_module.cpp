@@ -4,6 +4,7 @@
 #include "binding/classes.hpp"
 #include "binding/imports.hpp"
 #include "binding/module.hpp"
+#include "quillmark/direct_guards.hpp"
 #include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
 
@@ -88,6 +89,7 @@ void bind_names(py::dict globals) {
   binding::import_from(globals, "lodestem", {{"Lodestem"}}, 1);
   globals["align_map"] = make_align_map(globals);
   globals["Quillmark"] = binding::make_class(globals, "Quillmark", globals["Lodestem"], quillmark_methods);
+  quillmark::direct::capture_originals();
 }
 
 }  // namespace

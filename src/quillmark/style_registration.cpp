@@ -3,6 +3,7 @@
 #include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
 #include "quillmark/style_names.hpp"
+#include "quillmark/style_registration.hpp"
 
 namespace quillmark {
 
@@ -64,37 +65,57 @@ bool has_style(py::handle doc, py::handle name) {
 
 }  // namespace
 
-py::object set_styles(const Call &call) {
-  py::handle self = call.self();
-  py::handle doc = call.arg(0);
-  py::handle template_ = call.arg(1);
-
+void register_styles(const Call &call, py::handle self, py::handle doc, py::handle template_, StyleStore &store) {
   for (py::handle style : template_.attr(names::styles)) {
     py::object style_name = style.attr(names::name).attr(names::value);
     refuse_unsafe_name(style_name);
     py::str run_style_name = character_style_name(style_name);
 
-    const bool present = has_style(doc, style_name);
+    const bool present = store.has(style_name);
     // Only new styles get an identifier; a name the document already has is
     // edited in place, and a second "Tv" style of one name is refused by
     // python-docx itself when it is added.
     if (!present && PyUnicode_CheckExact(style_name.ptr())) {
       refuse_clashing_identifier(doc, style_name, "paragraph", style_name);
     }
-    if (!has_style(doc, run_style_name)) refuse_clashing_identifier(doc, style_name, "character", run_style_name);
+    if (!store.has(run_style_name)) refuse_clashing_identifier(doc, style_name, "character", run_style_name);
 
-    if (!present) {
-      py::object paragraph_type = call.global(names::WD_STYLE_TYPE).attr(names::PARAGRAPH);
-      call_method(doc.attr(names::styles), names::add_style, style_name, paragraph_type);
-    }
+    if (!present) store.add(style_name, call.global(names::WD_STYLE_TYPE).attr(names::PARAGRAPH));
     py::object doc_style = doc.attr(names::styles)[style_name];
-    call_method(self, names::_set_paragraph_format, doc_style, style);
-    call_method(self, names::_set_font_style, doc_style, style);
+    store.apply(self, names::_set_paragraph_format, set_paragraph_format, doc_style, style);
+    store.apply(self, names::_set_font_style, set_font_style, doc_style, style);
 
     py::object character_type = call.global(names::WD_STYLE_TYPE).attr(names::CHARACTER);
-    py::object run_style = call_method(doc.attr(names::styles), names::add_style, run_style_name, character_type);
-    call_method(self, names::_set_font_style, run_style, style);
+    py::object run_style = store.add(run_style_name, character_type);
+    store.apply(self, names::_set_font_style, set_font_style, run_style, style);
   }
+}
+
+namespace {
+
+// Everything through python-docx's style collection and self's methods.
+class DocumentStyles final : public StyleStore {
+ public:
+  explicit DocumentStyles(py::handle doc) : doc_(doc) {}
+
+  bool has(py::handle name) override { return has_style(doc_, name); }
+  py::object add(py::handle name, py::handle style_type) override {
+    return call_method(doc_.attr(names::styles), names::add_style, name, style_type);
+  }
+  void apply(py::handle self, const binding::Name &method, binding::Body, py::handle doc_style,
+             py::handle style) override {
+    call_method(self, method, doc_style, style);
+  }
+
+ private:
+  py::handle doc_;
+};
+
+}  // namespace
+
+py::object set_styles(const Call &call) {
+  DocumentStyles store(call.arg(0));
+  register_styles(call, call.self(), call.arg(0), call.arg(1), store);
   return py::none();
 }
 

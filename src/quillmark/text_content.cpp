@@ -5,6 +5,7 @@
 #include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
 #include "quillmark/style_names.hpp"
+#include "quillmark/text_content.hpp"
 
 namespace quillmark {
 
@@ -33,12 +34,7 @@ py::object slice(py::handle text, py::handle start, py::handle stop) {
 
 }  // namespace
 
-py::object add_text_content(const Call &c) {
-  py::handle self = c.self();
-  py::handle paragraph = c.arg(0);
-  py::handle text = c.arg(1);
-  py::handle style_name = c.arg(2);
-  py::handle bold = c.arg(3);
+void write_text_content(const Call &c, py::handle self, py::handle text, py::handle style_name, TextSink &sink) {
   binding::require_exact_type(text, &PyUnicode_Type, "text");
   binding::require_exact_type(style_name, &PyUnicode_Type, "style_name");
 
@@ -47,8 +43,8 @@ py::object add_text_content(const Call &c) {
   // Only the value True itself turns conversion on, not any true value.
   const bool convert = self.attr(names::config).attr(names::markdown).ptr() == Py_True;
   if (!convert || !binding::is_true(call_method(md_link_pattern, names::search, text))) {
-    add_styled_run(paragraph, text, run_style, bold);
-    return py::none();
+    sink.run(text, run_style);
+    return;
   }
 
   py::object pos = py::int_(0);
@@ -56,14 +52,38 @@ py::object add_text_content(const Call &c) {
   py::object two = py::int_(2);
   for (py::handle m : call_method(md_link_pattern, names::finditer, text)) {
     py::object pre_text = slice(text, pos, call_method(m, names::start));
-    if (binding::is_true(pre_text)) add_styled_run(paragraph, pre_text, run_style, bold);
+    if (binding::is_true(pre_text)) sink.run(pre_text, run_style);
     py::object link_text = call_method(m, names::group, one);
     py::object link_url = call_method(m, names::group, two);
-    call_method(self, names::_add_hyperlink, paragraph, link_url, link_text, style_name, bold);
+    sink.link(link_url, link_text);
     pos = call_method(m, names::end);
   }
   py::object tail = slice(text, pos, py::none());
-  if (binding::is_true(tail)) add_styled_run(paragraph, tail, run_style, bold);
+  if (binding::is_true(tail)) sink.run(tail, run_style);
+}
+
+namespace {
+
+// Runs through python-docx's paragraph, links through self._add_hyperlink.
+class ParagraphSink final : public TextSink {
+ public:
+  ParagraphSink(py::handle self, py::handle paragraph, py::handle style_name, py::handle bold)
+      : self_(self), paragraph_(paragraph), style_name_(style_name), bold_(bold) {}
+
+  void run(py::handle text, py::handle run_style) override { add_styled_run(paragraph_, text, run_style, bold_); }
+  void link(py::handle url, py::handle text) override {
+    call_method(self_, names::_add_hyperlink, paragraph_, url, text, style_name_, bold_);
+  }
+
+ private:
+  py::handle self_, paragraph_, style_name_, bold_;
+};
+
+}  // namespace
+
+py::object add_text_content(const Call &c) {
+  ParagraphSink sink(c.self(), c.arg(0), c.arg(2), c.arg(3));
+  write_text_content(c, c.self(), c.arg(1), c.arg(2), sink);
   return py::none();
 }
 

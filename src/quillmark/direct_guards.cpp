@@ -1,0 +1,208 @@
+#include "quillmark/direct_guards.hpp"
+
+#include "binding/names.hpp"
+#include "quillmark/identifiers.hpp"
+
+#include <cstring>
+#include <vector>
+
+namespace quillmark::direct {
+
+namespace {
+
+// python-docx releases whose output through the direct path the differential
+// tests prove identical to the faithful path's.
+const char *const kReleases[] = {"1.1.2", "1.2.0"};
+
+enum Mask : unsigned {
+  kParagraph = 1u << static_cast<unsigned>(Shortcut::paragraph),
+  kStyledRun = 1u << static_cast<unsigned>(Shortcut::styled_run),
+  kRelationship = 1u << static_cast<unsigned>(Shortcut::relationship),
+  kStyle = 1u << static_cast<unsigned>(Shortcut::style),
+  kLinkCopy = 1u << static_cast<unsigned>(Shortcut::link_copy),
+  kRichRun = 1u << static_cast<unsigned>(Shortcut::rich_run),
+  // Writing a run's text into a fresh w:r.
+  kRunText = kStyledRun | kRichRun,
+  // Resolving a style name to its identifier, which paragraphs and runs share.
+  kStyleLookup = kParagraph | kStyledRun,
+};
+
+// Attributes looked up through a class's method resolution order.
+struct ClassAttribute {
+  const char *module;
+  const char *class_name;
+  const char *attribute;
+  unsigned shortcuts;
+};
+
+const ClassAttribute kClassAttributes[] = {
+    {"docx.document", "Document", "add_paragraph", kParagraph},
+    {"docx.document", "Document", "_body", kParagraph},
+    {"docx.document", "Document", "styles", kParagraph | kStyle},
+    {"docx.document", "Document", "part", kParagraph | kRelationship},
+    {"docx.document", "_Body", "add_paragraph", kParagraph},
+    {"docx.document", "_Body", "_add_paragraph", kParagraph},
+    {"docx.oxml.document", "CT_Body", "add_p", kParagraph},
+    {"docx.oxml.document", "CT_Body", "_insert_p", kParagraph},
+    {"docx.oxml.document", "CT_Body", "_new_p", kParagraph},
+    {"docx.text.paragraph", "Paragraph", "__init__", kParagraph},
+    {"docx.text.paragraph", "Paragraph", "style", kParagraph},
+    {"docx.text.paragraph", "Paragraph", "add_run", kStyledRun | kRichRun},
+    {"docx.text.paragraph", "Paragraph", "part", kStyledRun | kRelationship},
+    {"docx.text.run", "Run", "__init__", kStyledRun | kRichRun},
+    {"docx.text.run", "Run", "style", kStyledRun},
+    {"docx.text.run", "Run", "text", kRunText},
+    {"docx.oxml.text.run", "CT_R", "text", kRunText},
+    {"docx.oxml.text.run", "CT_R", "add_t", kRunText},
+    {"docx.oxml.text.run", "CT_R", "style", kStyledRun},
+    {"docx.oxml.text.paragraph", "CT_P", "style", kParagraph},
+    {"docx.oxml.text.paragraph", "CT_P", "add_r", kRunText},
+    {"docx.text.run", "Run", "bold", kRunText},
+    {"docx.text.run", "Run", "italic", kRichRun},
+    {"docx.text.run", "Run", "underline", kRichRun},
+    {"docx.text.run", "Run", "font", kRunText},
+    {"docx.text.font", "Font", "bold", kRunText},
+    {"docx.text.font", "Font", "italic", kRichRun},
+    {"docx.text.font", "Font", "underline", kRichRun},
+    {"docx.styles.styles", "Styles", "__contains__", kParagraph | kStyle},
+    {"docx.styles.styles", "Styles", "__getitem__", kStyleLookup},
+    {"docx.styles.styles", "Styles", "get_style_id", kStyleLookup},
+    {"docx.styles.styles", "Styles", "_get_style_id_from_name", kStyleLookup},
+    {"docx.styles.styles", "Styles", "_get_style_id_from_style", kStyleLookup},
+    {"docx.styles.styles", "Styles", "default", kStyleLookup},
+    {"docx.styles.styles", "Styles", "add_style", kStyle},
+    {"docx.oxml.styles", "CT_Styles", "add_style_of_type", kStyle},
+    {"docx.parts.document", "DocumentPart", "styles", kStyleLookup | kStyle},
+    {"docx.parts.document", "DocumentPart", "_styles_part", kStyleLookup | kStyle},
+    {"docx.parts.document", "DocumentPart", "get_style_id", kStyleLookup},
+    {"docx.parts.document", "DocumentPart", "relate_to", kRelationship},
+    {"docx.parts.document", "DocumentPart", "rels", kRelationship},
+    {"docx.opc.rel", "Relationships", "get_or_add_ext_rel", kRelationship},
+    {"docx.opc.rel", "Relationships", "_get_matching", kRelationship},
+    {"docx.opc.rel", "Relationships", "_next_rId", kRelationship},
+    {"docx.opc.rel", "Relationships", "add_relationship", kRelationship},
+    {"docx.opc.rel", "Relationships", "__contains__", kRelationship},
+    {"docx.opc.rel", "Relationships", "values", kRelationship},
+    {"docx.opc.rel", "Relationships", "__len__", kRelationship},
+    {"docx.styles", "BabelFish", "ui2internal", kStyleLookup | kStyle},
+};
+
+// Names in a module's namespace that the shortcut's code paths read.
+struct ModuleAttribute {
+  const char *module;
+  const char *attribute;
+  unsigned shortcuts;
+};
+
+const ModuleAttribute kModuleAttributes[] = {
+    {"docx.styles.styles", "StyleFactory", kStyle},
+    {"docx.styles.styles", "BabelFish", kStyleLookup | kStyle},
+    {"docx.blkcntnr", "Paragraph", kParagraph},
+    {"docx.text.run", "Font", kRunText},
+};
+
+struct Captured {
+  py::object owner;  // the class, or the module's namespace
+  binding::Name name;
+  py::object original;
+  unsigned shortcuts;
+  bool in_class;
+};
+
+// Written once, when the module is executed (one interpreter per process),
+// and only read afterwards.
+struct Originals {
+  bool supported_release = false;
+  std::vector<Captured> entries;
+  py::object oxml_element, qn;
+  py::object document, document_part, relationships, paragraph, font, ui2internal, style_factory;
+};
+
+Originals *originals = nullptr;
+
+py::object class_attribute(py::handle cls, const char *name) {
+  PyObject *found = _PyType_Lookup(reinterpret_cast<PyTypeObject *>(cls.ptr()), binding::Name(name).get().ptr());
+  return py::reinterpret_borrow<py::object>(found);  // may be null
+}
+
+bool is_supported_release(py::module_ docx) {
+  py::object version = py::getattr(docx, "__version__", py::none());
+  if (!PyUnicode_Check(version.ptr())) return false;
+  const char *text = PyUnicode_AsUTF8(version.ptr());
+  if (text == nullptr) throw py::error_already_set();
+  for (const char *release : kReleases) {
+    if (std::strcmp(text, release) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void capture_originals() {
+  auto *captured = new Originals();  // kept for the life of the process
+  originals = captured;
+  py::module_ docx = py::module_::import("docx");
+  if (!is_supported_release(docx)) return;
+  // A release we cover has every name below; should one be missing after
+  // all, the direct path stays off and the import goes on.
+  try {
+    for (const ClassAttribute &entry : kClassAttributes) {
+      py::object cls = py::module_::import(entry.module).attr(entry.class_name);
+      py::object original = class_attribute(cls, entry.attribute);
+      if (!original) return;
+      captured->entries.push_back({cls, binding::Name(entry.attribute), original, entry.shortcuts, true});
+    }
+    for (const ModuleAttribute &entry : kModuleAttributes) {
+      py::object module = py::module_::import(entry.module);
+      captured->entries.push_back(
+          {module.attr("__dict__"), binding::Name(entry.attribute), module.attr(entry.attribute), entry.shortcuts,
+           false});
+    }
+    captured->oxml_element = py::module_::import("docx.oxml").attr("OxmlElement");
+    captured->qn = py::module_::import("docx.oxml.ns").attr("qn");
+    captured->document = py::module_::import("docx.document").attr("Document");
+    captured->document_part = py::module_::import("docx.parts.document").attr("DocumentPart");
+    captured->relationships = py::module_::import("docx.opc.rel").attr("Relationships");
+    captured->paragraph = py::module_::import("docx.blkcntnr").attr("Paragraph");
+    captured->font = py::module_::import("docx.text.run").attr("Font");
+    captured->ui2internal = py::module_::import("docx.styles").attr("BabelFish").attr("ui2internal");
+    captured->style_factory = py::module_::import("docx.styles.styles").attr("StyleFactory");
+  } catch (py::error_already_set &) {
+    return;
+  }
+  captured->supported_release = true;
+}
+
+bool release_supported() { return originals != nullptr && originals->supported_release; }
+
+bool library_unchanged(Shortcut shortcut, PyObject *globals) {
+  if (originals == nullptr || !originals->supported_release) return false;
+  PyObject *oxml_element = PyDict_GetItemWithError(globals, names::OxmlElement.get().ptr());
+  PyObject *qn = PyDict_GetItemWithError(globals, names::qn.get().ptr());
+  if (PyErr_Occurred()) throw py::error_already_set();
+  if (oxml_element != originals->oxml_element.ptr() || qn != originals->qn.ptr()) return false;
+
+  const unsigned bit = 1u << static_cast<unsigned>(shortcut);
+  for (const Captured &entry : originals->entries) {
+    if (!(entry.shortcuts & bit)) continue;
+    PyObject *current;
+    if (entry.in_class) {
+      current = _PyType_Lookup(reinterpret_cast<PyTypeObject *>(entry.owner.ptr()), entry.name.get().ptr());
+    } else {
+      current = PyDict_GetItemWithError(entry.owner.ptr(), entry.name.get().ptr());
+      if (current == nullptr && PyErr_Occurred()) throw py::error_already_set();
+    }
+    if (current != entry.original.ptr()) return false;
+  }
+  return true;
+}
+
+py::handle document_class() { return originals->document; }
+py::handle document_part_class() { return originals->document_part; }
+py::handle relationships_class() { return originals->relationships; }
+py::handle paragraph_class() { return originals->paragraph; }
+py::handle font_class() { return originals->font; }
+py::handle internal_style_name() { return originals->ui2internal; }
+py::handle style_factory() { return originals->style_factory; }
+
+}  // namespace quillmark::direct

@@ -1,0 +1,20 @@
+// The steps of add_paragraph that the faithful and the direct path share.
+#pragma once
+
+#include "binding/function.hpp"
+
+namespace quillmark {
+
+namespace py = pybind11;
+
+// Whether `name` is among the template's style names, scanned in template
+// order and stopping at the first equal one, as `name in (...)` would.
+bool is_template_style(py::handle template_, py::handle name);
+
+// Outline numbering for a header paragraph (see paragraph_assembly.cpp).
+void number_header(const binding::Call &c, py::handle paragraph, py::handle element);
+
+// The bold setting of the first template style that bears `style_name`.
+py::object template_bold(py::handle template_, py::handle style_name);
+
+}  // namespace quillmark
