@@ -236,17 +236,17 @@ void Context::add_rich_run(py::handle paragraph, py::handle item) {
   // The three settings, read in order; the first one that is not a plain
   // True, False or None goes through the run's own setters, as does every
   // setting after it.
-  py::object values[3];
+  py::object settings[3];
   const Name *properties[] = {&names::bold, &names::italic, &names::underline};
   for (int i = 0; i < 3; ++i) {
-    values[i] = item.attr(*properties[i]);
-    if (bool_or_none(values[i])) continue;
+    settings[i] = item.attr(*properties[i]);
+    if (bool_or_none(settings[i])) continue;
     py::object font = binding::call(font_class(), r);
-    for (int j = 0; j <= i; ++j) font.attr(*properties[j]) = values[j];
+    for (int j = 0; j <= i; ++j) font.attr(*properties[j]) = settings[j];
     for (int j = i + 1; j < 3; ++j) font.attr(*properties[j]) = item.attr(*properties[j]);
     return;
   }
-  py::object key = py::make_tuple(values[0], values[1], values[2]);
+  py::object key = py::make_tuple(settings[0], settings[1], settings[2]);
   call_method(r, insert, py::int_(0), copy_of(rich_properties_templates_, key, &Context::rich_properties_template));
 }
 
