@@ -24,6 +24,8 @@ inline Name deepcopy{"__deepcopy__"};
 inline Name addprevious{"addprevious"};
 inline Name find{"find"};
 inline Name get_by_name{"get_by_name"};
+inline Name default_for{"default_for"};
+inline Name styleId{"styleId"};
 inline Name getparent{"getparent"};
 inline Name is_external{"is_external"};
 inline Name rId{"rId"};
@@ -84,6 +86,7 @@ void Context::invalidate() {
   style_names_ = py::object();
   paragraph_style_ids_.clear();
   character_style_ids_.clear();
+  default_styles_.clear();
   paragraph_templates_.clear();
   run_templates_.clear();
   hyperlink_templates_.clear();
@@ -109,12 +112,31 @@ py::set &Context::style_names() {
   return reinterpret_cast<py::set &>(style_names_);
 }
 
-// Whether python-docx finds `name` by its name, the lookup it does first.
-// A style found only by its identifier makes python-docx warn at every
-// lookup, so its answer is never cached.
-bool Context::found_by_name(py::handle name) {
+// What python-docx's Styles.get_style_id(name, style_type) answers, in the
+// steps it takes: the style found by its name, refused when of another type,
+// None when it is the default style of that type, else its identifier. False
+// when python-docx would not find the style by name (it then tries the name
+// as an identifier, with a warning, or raises) or would refuse its type: the
+// caller then makes python-docx's own call.
+bool Context::resolve_style_id(py::handle name, py::handle style_type, py::object &style_id) {
   py::object internal = binding::call(internal_style_name(), name);
-  return !call_method(styles_element(), get_by_name, internal).is_none();
+  py::object element = call_method(styles_element(), get_by_name, internal);
+  if (element.is_none()) return false;
+  py::object type = element.attr(names::type);
+  // A style without a type is a paragraph style.
+  if (type.is_none()) type = call_.global(names::WD_STYLE_TYPE).attr(names::PARAGRAPH);
+  if (!binding::equals(type, style_type)) return false;
+  py::object default_style = dict_get(default_styles_, style_type);
+  if (!default_style) {
+    default_style = call_method(styles_element(), default_for, style_type);
+    default_styles_[style_type] = default_style;
+  }
+  if (element.is(default_style)) {
+    style_id = py::none();
+  } else {
+    style_id = element.attr(styleId);
+  }
+  return true;
 }
 
 bool Context::has_style(py::handle name) {
@@ -137,6 +159,7 @@ py::object Context::add_style(py::handle name, py::handle style_type) {
       // A new style may change what a name resolves to.
       paragraph_style_ids_.clear();
       character_style_ids_.clear();
+      default_styles_.clear();
       return binding::call(style_factory(), element);
     }
   }
@@ -167,9 +190,11 @@ py::object Context::add_paragraph(py::handle style_name) {
   }
   py::object style_id = dict_get(paragraph_style_ids_, style_name);
   if (!style_id) {
-    py::object paragraph = call_method(doc_, names::add_paragraph, names::kw_style, style_name);
-    if (found_by_name(style_name)) paragraph_style_ids_[style_name] = paragraph.attr(names::_p).attr(style);
-    return paragraph;
+    py::object paragraph_type = call_.global(names::WD_STYLE_TYPE).attr(names::PARAGRAPH);
+    if (!resolve_style_id(style_name, paragraph_type, style_id)) {
+      return call_method(doc_, names::add_paragraph, names::kw_style, style_name);
+    }
+    paragraph_style_ids_[style_name] = style_id;
   }
   if (!body_) {
     body_ = doc_.attr(_body);
@@ -189,10 +214,13 @@ void Context::add_styled_run(py::handle paragraph, py::handle text, py::handle r
   }
   py::object style_id = dict_get(character_style_ids_, run_style);
   if (!style_id) {
-    py::object run = call_method(paragraph, names::add_run, names::kw_style, text, run_style);
-    if (found_by_name(run_style)) character_style_ids_[run_style] = run.attr(_r).attr(style);
-    run.attr(names::bold) = bold;
-    return;
+    py::object character_type = call_.global(names::WD_STYLE_TYPE).attr(names::CHARACTER);
+    if (!resolve_style_id(run_style, character_type, style_id)) {
+      py::object run = call_method(paragraph, names::add_run, names::kw_style, text, run_style);
+      run.attr(names::bold) = bold;
+      return;
+    }
+    character_style_ids_[run_style] = style_id;
   }
   py::object r = copy_of(run_templates_, py::make_tuple(style_id, bold), &Context::run_template);
   call_method(paragraph.attr(names::_p), names::append, r);

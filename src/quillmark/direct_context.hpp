@@ -53,7 +53,7 @@ class Context {
  private:
   py::handle styles_element();
   py::set &style_names();
-  bool found_by_name(py::handle name);
+  bool resolve_style_id(py::handle name, py::handle style_type, py::object &style_id);
   py::object copy_of(py::dict &templates, py::handle key, py::object (Context::*build)(py::handle));
   py::object paragraph_template(py::handle key);
   py::object run_template(py::handle key);
@@ -74,6 +74,8 @@ class Context {
   // Style name -> identifier (None for the default style), as python-docx
   // resolved it for a paragraph or a run earlier in this call.
   py::dict paragraph_style_ids_, character_style_ids_;
+  // Style type -> the element of its default style (or None).
+  py::dict default_styles_;
   // The elements python-docx makes for a paragraph of one style, a run of one
   // character style and bold setting, and a hyperlink, built once per call
   // through python-docx's own calls and copied for each use.

@@ -72,6 +72,13 @@ const ClassAttribute kClassAttributes[] = {
     {"docx.styles.styles", "Styles", "default", kStyleLookup},
     {"docx.styles.styles", "Styles", "add_style", kStyle},
     {"docx.oxml.styles", "CT_Styles", "add_style_of_type", kStyle},
+    {"docx.oxml.styles", "CT_Styles", "get_by_name", kStyleLookup},
+    {"docx.oxml.styles", "CT_Styles", "default_for", kStyleLookup},
+    {"docx.oxml.styles", "CT_Style", "type", kStyleLookup},
+    {"docx.oxml.styles", "CT_Style", "styleId", kStyleLookup},
+    {"docx.styles.style", "BaseStyle", "type", kStyleLookup},
+    {"docx.styles.style", "BaseStyle", "style_id", kStyleLookup},
+    {"docx.styles.style", "BaseStyle", "__eq__", kStyleLookup},
     {"docx.parts.document", "DocumentPart", "styles", kStyleLookup | kStyle},
     {"docx.parts.document", "DocumentPart", "_styles_part", kStyleLookup | kStyle},
     {"docx.parts.document", "DocumentPart", "get_style_id", kStyleLookup},
@@ -95,7 +102,7 @@ struct ModuleAttribute {
 };
 
 const ModuleAttribute kModuleAttributes[] = {
-    {"docx.styles.styles", "StyleFactory", kStyle},
+    {"docx.styles.styles", "StyleFactory", kStyle | kStyleLookup},
     {"docx.styles.styles", "BabelFish", kStyleLookup | kStyle},
     {"docx.blkcntnr", "Paragraph", kParagraph},
     {"docx.text.run", "Font", kRunText},
