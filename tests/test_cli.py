@@ -105,18 +105,18 @@ class TestBadInput:
         assert run("a.json", "b.json", cwd=tmp_path).returncode == 2
 
     def test_a_generator_error_is_reported_with_its_type_and_status_1(self, tmp_path):
-        style = {"name": "A", "font": {"name": "f", "color": "000000", "size": 10}}
+        style = {"name": "正文", "font": {"name": "f", "color": "000000", "size": 10}}
         source = write_json(tmp_path / "in.json", dict(minimal(), template={"styles": [style, style]}))
         done = run(source, cwd=tmp_path)
         assert done.returncode == 1
-        assert done.stderr.strip() == "%s: ValueError: document already contains style 'TvA'" % source
+        assert done.stderr.strip() == "%s: ValueError: document already contains style 'Tv正文'" % source
 
     def test_a_failed_run_leaves_an_existing_output_untouched(self, tmp_path):
         target = tmp_path / "keep.docx"
         target.write_bytes(b"previous")
         source = write_json(tmp_path / "in.json", minimal([{"type": "header", "level": 0}]))
         assert run(source, "-o", target, cwd=tmp_path).returncode == 2
-        style = {"name": "A", "font": {"name": "f", "color": "000000", "size": 10}}
+        style = {"name": "正文", "font": {"name": "f", "color": "000000", "size": 10}}
         source = write_json(tmp_path / "in.json", dict(minimal(), template={"styles": [style, style]}))
         assert run(source, "-o", target, cwd=tmp_path).returncode == 1
         assert target.read_bytes() == b"previous"

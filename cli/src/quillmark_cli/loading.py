@@ -3,6 +3,8 @@ the host's model objects."""
 
 import functools
 import json
+import math
+import sys
 from pathlib import Path
 
 import jsonschema
@@ -14,6 +16,17 @@ from tolvek.doc.generator.generate.models import (
 
 SCHEMA_PATH = Path(__file__).with_name("schema.json")
 EXAMPLE_PATH = Path(__file__).with_name("example.json")
+
+# Python refuses to convert integers longer than this (3.11 and later); the
+# limit is applied on every version, so that an input means the same
+# everywhere.
+MAX_INTEGER_DIGITS = 4300
+# Deeper than any real input, and well inside the interpreter's recursion
+# limit, which the JSON decoder would otherwise hit.
+MAX_DEPTH = 200
+
+# The element types the generator writes; others are skipped.
+WRITTEN_TYPES = ("title", "header", "paragraph")
 
 
 class InputError(Exception):
@@ -37,17 +50,106 @@ def _validator(definition=None):
     return jsonschema.Draft202012Validator(schema)
 
 
-def read_json(path):
+class _Refused:
+    """A value the JSON text holds that is not a number we accept; reported
+    with its place once the whole file has been read."""
+
+    def __init__(self, message):
+        self.message = message
+
+
+def _parse_int(text):
+    digits = len(text.lstrip("-"))
+    if digits > MAX_INTEGER_DIGITS:
+        return _Refused("a number of %d digits (at most %d are accepted)" % (digits, MAX_INTEGER_DIGITS))
+    return int(text)
+
+
+def _parse_float(text):
+    value = float(text)
+    return value if math.isfinite(value) else _Refused("a number out of range (%s)" % _shorten(text))
+
+
+def _parse_constant(name):
+    return _Refused("%s is not a JSON number" % name)
+
+
+def _shorten(text, limit=20):
+    return text if len(text) <= limit else text[:limit] + "…"
+
+
+def _too_deep(text):
+    """(line, column) where `text` first nests deeper than MAX_DEPTH, outside
+    strings; None when it does not."""
+    depth, line, column, in_string, escaped = 0, 1, 0, False, False
+    for char in text:
+        column += 1
+        if char == "\n":
+            line, column = line + 1, 0
+        if in_string:
+            if escaped:
+                escaped = False
+            elif char == "\\":
+                escaped = True
+            elif char == '"':
+                in_string = False
+        elif char == '"':
+            in_string = True
+        elif char in "[{":
+            depth += 1
+            if depth > MAX_DEPTH:
+                return line, column
+        elif char in "]}":
+            depth -= 1
+    return None
+
+
+def _find_refused(value, path=()):
+    """The path and the first _Refused value in document order, or None."""
+    if isinstance(value, _Refused):
+        return path, value
+    items = value.items() if isinstance(value, dict) else enumerate(value) if isinstance(value, list) else ()
+    for key, item in items:
+        found = _find_refused(item, path + (key,))
+        if found is not None:
+            return found
+    return None
+
+
+def parse_json(data):
+    """The JSON value of `data` (bytes, UTF-8 with or without a byte-order
+    mark), refusing what JSON does not allow or Python cannot hold."""
     try:
-        text = Path(path).read_text(encoding="utf-8")
-    except OSError as error:
-        raise InputError(None, "cannot read: %s" % (error.strerror or error)) from None
+        text = data.decode("utf-8-sig")
     except UnicodeDecodeError:
         raise InputError(None, "not UTF-8 text") from None
+    position = _too_deep(text)
+    if position is not None:
+        raise InputError("line %d column %d" % position, "nested more than %d levels deep" % MAX_DEPTH)
     try:
-        return json.loads(text)
+        value = json.loads(text, parse_int=_parse_int, parse_float=_parse_float, parse_constant=_parse_constant)
     except json.JSONDecodeError as error:
         raise InputError("line %d column %d" % (error.lineno, error.colno), error.msg) from None
+    except RecursionError:  # pragma: no cover - the depth check comes first
+        raise InputError(None, "nested too deeply") from None
+    refused = _find_refused(value)
+    if refused is not None:
+        raise InputError(_place(refused[0]), "expected a JSON number, got " + refused[1].message)
+    return value
+
+
+def read_bytes(path):
+    """The contents of `path`, or of standard input for "-"."""
+    if str(path) == "-":
+        return sys.stdin.buffer.read()
+    try:
+        return Path(path).read_bytes()
+    except OSError as error:
+        raise InputError(None, "cannot read: %s" % (error.strerror or error)) from None
+
+
+def read_json(path):
+    return parse_json(read_bytes(path))
 
 
 def _place(path):
@@ -61,8 +163,12 @@ _TYPE_NAMES = {"integer": "an integer", "number": "a number", "string": "a strin
                "object": "an object", "array": "a list", "null": "null"}
 
 
+def _number(value):
+    return "%g" % value if isinstance(value, float) else str(value)
+
+
 def _describe(error):
-    """One plain sentence for the most relevant schema violation."""
+    """One plain sentence for a schema violation."""
     if "x-expected" in error.schema:
         return "expected " + error.schema["x-expected"]
     if error.validator == "type":
@@ -75,17 +181,63 @@ def _describe(error):
     if error.validator == "additionalProperties":
         unexpected = sorted(set(error.instance) - set(error.schema.get("properties", {})))
         return "unexpected " + ", ".join(repr(k) for k in unexpected)
-    if error.validator in ("minimum", "exclusiveMinimum"):
-        return "expected a number %s %s" % (">=" if error.validator == "minimum" else ">", error.validator_value)
+    comparisons = {"minimum": ">=", "exclusiveMinimum": ">", "maximum": "<=", "exclusiveMaximum": "<"}
+    if error.validator in comparisons:
+        return "expected a number %s %s" % (comparisons[error.validator], _number(error.validator_value))
+    if error.validator == "multipleOf":
+        return "expected a multiple of %s" % _number(error.validator_value)
     if error.validator == "minLength":
         return "expected a non-empty string"
     return error.message
 
 
+def _document_order(path, root):
+    """A sort key putting places in the order they have in the file: each
+    step of `path` becomes the position of its key or item in the container
+    (JSON objects keep their order when read)."""
+    key, node = [], root
+    for step in path:
+        if isinstance(node, dict):
+            key.append(list(node).index(step) if step in node else len(node))
+            node = node.get(step)
+        elif isinstance(node, list) and isinstance(step, int) and step < len(node):
+            key.append(step)
+            node = node[step]
+        else:
+            key.append(0)
+            node = None
+    return key
+
+
 def validate(data, definition=None):
-    error = jsonschema.exceptions.best_match(_validator(definition).iter_errors(data))
-    if error is not None:
-        raise InputError(_place(error.absolute_path), _describe(error))
+    """Refuses `data` with the first violation in the order of the file."""
+    errors = list(_validator(definition).iter_errors(data))
+    if not errors:
+        return
+    first = min(_document_order(e.absolute_path, data) for e in errors)
+    error = jsonschema.exceptions.best_match(e for e in errors if _document_order(e.absolute_path, data) == first)
+    raise InputError(_place(error.absolute_path), _describe(error))
+
+
+def check_styles(data, template_names):
+    """Explains in advance the one style failure the generator would report
+    only as a bare KeyError: an element written in the fallback body style
+    (its own style is not a template style) when the template has no such
+    style either."""
+    fallback = StyleNames.TEXT.value
+    if fallback in template_names:
+        return
+    for index, item in enumerate(data["elements"]):
+        if item["type"] not in WRITTEN_TYPES:
+            continue
+        name = item.get("style_name")
+        if name in template_names:
+            continue
+        place = "document.elements[%d].style_name" % index
+        if name is None:
+            raise InputError(place, "not given, and the fallback style %r is not in the template" % fallback)
+        raise InputError(place, "%r is not a template style and the fallback style %r is not in the template "
+                                "either" % (name, fallback))
 
 
 def _member(enum, value):
@@ -125,16 +277,25 @@ def load_template(path):
     return build_template(data)
 
 
-def load_input(path, template=None, markdown=None):
-    """(Config, Document, Template) from one input file. `template` and
-    `markdown`, when given, take the place of the file's own."""
-    data = read_json(path)
+def template_names(template):
+    return {style.name.value for style in template.styles}
+
+
+def load_description(data, template=None, markdown=None):
+    """(Config, Document, Template) from an input's JSON value. `template`
+    and `markdown`, when given, take the place of the input's own."""
     validate(data)
     if template is None:
         if "template" not in data:
             raise InputError("template", "missing (give one in the file or with --template)")
         template = build_template(data["template"])
+    check_styles(data["document"], template_names(template))
     config = Config(**data.get("config", {}))
     if markdown is not None:
         config.markdown = markdown
     return config, build_document(data["document"]), template
+
+
+def load_input(path, template=None, markdown=None):
+    """(Config, Document, Template) from one input file."""
+    return load_description(read_json(path), template, markdown)

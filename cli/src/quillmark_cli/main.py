@@ -1,30 +1,60 @@
 """quillmark: convert JSON documents into .docx packages.
 
 Exit status: 0 when every input was converted, 2 when an input (or the
-command line) was bad, 1 when the generator or the file system failed.
+command line) was bad, 1 when the generator or the file system failed, 130 or
+143 when interrupted by SIGINT or SIGTERM.
 """
 
 import argparse
+import contextlib
+import errno
+import os
+import signal
 import sys
 from pathlib import Path
 
 from quillmark_cli import __version__
-from quillmark_cli.loading import EXAMPLE_PATH, SCHEMA_PATH, InputError, load_input, load_template
+from quillmark_cli.conversion import BAD_INPUT, FAILED, OK, outcomes
+from quillmark_cli.loading import EXAMPLE_PATH, SCHEMA_PATH, InputError, load_template, read_bytes
+from quillmark_cli.planning import STDIN, PlanError, check, output_directory, plan
 from quillmark_cli.progress import Progress
-from quillmark_cli.writing import write_atomically
+from quillmark_cli.terminal import shown
+from quillmark_cli.writing import STDOUT, silence_stdout, write_package
 
-OK, FAILED, BAD_INPUT = 0, 1, 2
+
+class Interrupted(BaseException):
+    """SIGINT or SIGTERM arrived; the command stops with 128 + the signal."""
+
+    def __init__(self, signum):
+        super().__init__(signum)
+        self.status = 128 + signum
+
+
+def _interrupt(signum, _frame):
+    raise Interrupted(signum)
+
+
+def positive(text):
+    value = int(text)
+    if value < 1:
+        raise argparse.ArgumentTypeError("expected a positive number, got %s" % text)
+    return value
 
 
 def parse_arguments(argv):
     parser = argparse.ArgumentParser(
         prog="quillmark",
         description="Convert JSON documents into Word (.docx) packages. "
-                    "With no INPUT, the bundled example is converted.")
-    parser.add_argument("inputs", nargs="*", metavar="INPUT", type=Path, help="a JSON input file")
+                    "With no INPUT, the bundled example is converted.",
+        epilog="Exit status: 0 when every input was converted, 2 for bad input or usage, 1 when the generator "
+               "or the file system failed, 130/143 when interrupted.")
+    parser.add_argument("inputs", nargs="*", metavar="INPUT",
+                        help="a JSON input file, or - for standard input")
     target = parser.add_mutually_exclusive_group()
-    target.add_argument("-o", "--output", type=Path,
-                        help="where to write the package (default: its own name, output.docx, here)")
+    target.add_argument("-o", "--output",
+                        help="where to write the package: a file, - for standard output, or a directory "
+                             "(an existing one, or a name ending in /) to write INPUT-NAME.docx into "
+                             "(default: its own name, output.docx, here)")
     target.add_argument("-d", "--output-dir", type=Path,
                         help="write each INPUT's package into this directory as INPUT-NAME.docx")
     parser.add_argument("-t", "--template", type=Path,
@@ -34,88 +64,158 @@ def parse_arguments(argv):
                           help="turn [text](url) links into hyperlinks, whatever the input says")
     markdown.add_argument("--no-markdown", dest="markdown", action="store_const", const=False,
                           help="keep [text](url) as plain text, whatever the input says")
+    parser.add_argument("-j", "--jobs", type=positive, metavar="N",
+                        help="convert in N worker processes (default: one per CPU; 1 for a single input)")
     parser.add_argument("--print-schema", action="store_true", help="print the input's JSON Schema and exit")
     parser.add_argument("--version", action="version", version="%(prog)s " + __version__)
     args = parser.parse_args(argv)
-    if len(args.inputs) > 1 and args.output_dir is None:
-        parser.error("several inputs need --output-dir")
+    if len(args.inputs) > 1 and args.output_dir is None and (args.output is None or not _is_directory(args.output)):
+        parser.error("several inputs need --output-dir (or -o DIR/)")
+    if args.inputs.count(STDIN) > 1:
+        parser.error("standard input (-) can be read only once")
     return args
 
 
-def report(name, message):
-    print("%s: %s" % (name, message), file=sys.stderr)
+def _is_directory(output):
+    return output != STDOUT and output_directory(output, None) is not None
 
 
-def convert(path, name, args, template):
-    """Converts one input; returns (status, the path written or None)."""
+class Reporter:
+    """Messages on standard error, one line each, above the progress bar."""
+
+    def __init__(self, progress):
+        self.progress = progress
+
+    def line(self, name, message):
+        self.progress.message("%s: %s" % (shown(name), shown(message)))
+
+    def command(self, message):
+        self.line("quillmark", message)
+
+
+def print_schema():
     try:
-        config, document, own_template = load_input(path, template, args.markdown)
-    except InputError as error:
-        report(name, error)
-        return BAD_INPUT, None
-
-    # Imported here so that --help and --print-schema work without the modules.
-    from tolvek.doc.generator.generate.generators.quillmark import Quillmark
-
-    try:
-        result = Quillmark(config).generate(document, own_template)
-    except Exception as error:  # reported with its type, as the generator raised it
-        report(name, "%s: %s" % (type(error).__name__, error))
-        return FAILED, None
-
-    if args.output is not None:
-        target = args.output
-    elif args.output_dir is not None:
-        target = args.output_dir / (path.stem + ".docx")
-    else:
-        target = Path(result.name)
-    try:
-        write_atomically(target, result.data)
+        sys.stdout.write(SCHEMA_PATH.read_text(encoding="utf-8"))
+        sys.stdout.flush()
+    except BrokenPipeError:
+        silence_stdout()  # the reader has what it wanted
+        return FAILED
     except OSError as error:
-        report(target, "cannot write: %s" % (error.strerror or error))
+        silence_stdout()
+        print("quillmark: cannot write the schema: %s" % (error.strerror or error), file=sys.stderr)
+        return FAILED
+    return OK
+
+
+def write(job, outcome, reporter):
+    """Writes one package; returns (status, the target written or None)."""
+    target = job.target_for(outcome.file_name)
+    try:
+        write_package(target, outcome.data)
+    except BrokenPipeError:
+        silence_stdout()
+        return FAILED, None
+    except OSError as error:
+        if target == STDOUT:
+            silence_stdout()
+        where = "standard output" if target == STDOUT else target
+        reporter.line(where, "cannot write: %s" % (error.strerror or errno.errorcode.get(error.errno, error)))
         return FAILED, None
     return OK, target
 
 
-def main(argv=None):
-    args = parse_arguments(argv)
+def summary(jobs, written, failed, directory, interrupted=False):
+    if len(jobs) == 1 and not interrupted:
+        target = written[0] if written else None
+        if target is not None and target != STDOUT:
+            return "wrote %s (%d bytes)" % (shown(target), os.stat(str(target)).st_size)
+        return None
+    into = " into %s" % shown(directory) if directory is not None else ""
+    line = "converted %d of %d documents%s" % (len(written), len(jobs), into)
+    if failed:
+        line += ", %d failed" % failed
+    return ("interrupted: " + line) if interrupted else line
+
+
+def run(args):
     if args.print_schema:
-        sys.stdout.write(SCHEMA_PATH.read_text(encoding="utf-8"))
-        return OK
+        return print_schema()
+    reporter = Reporter(Progress(0))
 
     template = None
     if args.template is not None:
         try:
             template = load_template(args.template)
         except InputError as error:
-            report(args.template, error)
+            reporter.line(args.template, error)
             return BAD_INPUT
-    if args.output_dir is not None:
+    if args.output == STDOUT and sys.stdout.isatty():
+        reporter.command("standard output is a terminal; redirect it to a file, or name one with -o FILE")
+        return BAD_INPUT
+
+    jobs = plan(args.inputs, args.output, args.output_dir, EXAMPLE_PATH)
+    try:
+        check(jobs, args.template)
+    except PlanError as error:
+        reporter.command(error)
+        return BAD_INPUT
+    directory = output_directory(args.output, args.output_dir)
+    if directory is not None:
         try:
-            args.output_dir.mkdir(parents=True, exist_ok=True)
+            directory.mkdir(parents=True, exist_ok=True)
         except OSError as error:
-            report(args.output_dir, "cannot create: %s" % (error.strerror or error))
+            reporter.line(directory, "cannot create: %s" % (error.strerror or error))
             return FAILED
 
-    inputs = [(path, str(path)) for path in args.inputs] or [(EXAMPLE_PATH, "bundled example")]
-    progress = Progress(len(inputs))
-    statuses, written = [], []
-    for path, name in inputs:
-        status, target = convert(path, name, args, template)
-        statuses.append(status)
-        if target is not None:
-            written.append(target)
-        progress.advance(name)
-    progress.close()
+    sources = []
+    for job in jobs:
+        if job.source == STDIN:
+            try:
+                sources.append(read_bytes(STDIN))
+            except OSError as error:
+                reporter.line(job.name, "cannot read: %s" % (error.strerror or error))
+                return FAILED
+        else:
+            sources.append(job.source)
 
-    if len(inputs) == 1:
-        if written:
-            print("wrote %s (%d bytes)" % (written[0], written[0].stat().st_size), file=sys.stderr)
-    else:
-        failed = len(inputs) - len(written)
-        print("converted %d of %d documents into %s%s" % (
-            len(written), len(inputs), args.output_dir, ", %d failed" % failed if failed else ""), file=sys.stderr)
+    workers = min(args.jobs or os.cpu_count() or 1, len(jobs))
+    progress = Progress(len(jobs))
+    reporter = Reporter(progress)
+    statuses, written = [], []
+    try:
+        with contextlib.closing(outcomes(sources, template, args.markdown, workers)) as results:
+            for job, outcome in zip(jobs, results):
+                status, target = outcome.status, None
+                if status == OK:
+                    status, target = write(job, outcome, reporter)
+                else:
+                    reporter.line(job.name, outcome.message)
+                statuses.append(status)
+                if target is not None:
+                    written.append(target)
+                progress.advance()
+    except Interrupted:
+        progress.close()
+        line = summary(jobs, written, len(statuses) - len(written), directory, interrupted=True)
+        print("quillmark: %s" % line, file=sys.stderr)
+        raise
+    progress.close()
+    line = summary(jobs, written, len(jobs) - len(written), directory)
+    if line is not None:
+        print(line, file=sys.stderr)
     return max(statuses)
+
+
+def main(argv=None):
+    args = parse_arguments(argv)
+    handlers = {signum: signal.signal(signum, _interrupt) for signum in (signal.SIGINT, signal.SIGTERM)}
+    try:
+        return run(args)
+    except Interrupted as stop:
+        return stop.status
+    finally:
+        for signum, handler in handlers.items():
+            signal.signal(signum, handler)
 
 
 if __name__ == "__main__":

@@ -1,26 +1,27 @@
-"""A progress bar on standard error, shown only when it is a terminal."""
+"""A progress bar on standard error for batches, shown only when it is a
+terminal, with messages printed above it."""
 
 import sys
 
+from tqdm import tqdm
+
 
 class Progress:
-    WIDTH = 30
-
     def __init__(self, total, stream=None):
-        self.total = total
         self.stream = stream or sys.stderr
-        self.enabled = total > 1 and self.stream.isatty()
-        self.done = 0
+        enabled = total > 1 and self.stream.isatty()
+        self.bar = tqdm(total=total, file=self.stream, unit="doc", disable=not enabled, leave=False,
+                        dynamic_ncols=True, bar_format="{l_bar}{bar}| {n_fmt}/{total_fmt} [{elapsed}<{remaining}]")
 
-    def advance(self, label):
-        self.done += 1
-        if self.enabled:
-            filled = self.WIDTH * self.done // self.total
-            self.stream.write("\r[%s%s] %d/%d %s\x1b[K" % ("#" * filled, "." * (self.WIDTH - filled), self.done,
-                                                          self.total, label))
-            self.stream.flush()
+    def message(self, line):
+        """One line above the bar (or plainly, without one)."""
+        if self.bar.disable:
+            print(line, file=self.stream, flush=True)
+        else:
+            self.bar.write(line, file=self.stream)
+
+    def advance(self):
+        self.bar.update(1)
 
     def close(self):
-        if self.enabled:
-            self.stream.write("\r\x1b[K")
-            self.stream.flush()
+        self.bar.close()
