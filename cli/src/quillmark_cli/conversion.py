@@ -3,8 +3,9 @@ results come back in input order either way."""
 
 import multiprocessing
 import signal
-from dataclasses import dataclass
-from typing import Optional
+from dataclasses import dataclass, field
+from pathlib import Path
+from typing import List, Optional
 
 from quillmark_cli.loading import InputError, load_description, parse_json, read_bytes
 
@@ -17,15 +18,38 @@ class Outcome:
     message: Optional[str] = None  # one line, for a failed input
     data: Optional[bytes] = None
     file_name: Optional[str] = None  # the name the generator gave its File
+    warnings: List[str] = field(default_factory=list)  # lines about what the input lost
+
+
+@dataclass
+class Source:
+    """An input: its path (or its bytes, for standard input), its format and
+    the name messages give it."""
+    path: Optional[Path]
+    data: Optional[bytes]
+    markdown_format: bool
+    name: str
+
+
+def describe(source, template_given=False):
+    """(the input's JSON description, warnings)."""
+    raw = source.data if source.data is not None else read_bytes(source.path)
+    if not source.markdown_format:
+        return parse_json(raw), []
+    from quillmark_cli.markdown_input import markdown_to_description
+
+    base = source.path.parent if source.path is not None else Path()
+    return markdown_to_description(raw, source.name, base, template_given)
 
 
 def convert(source, template, markdown):
-    """One input, given as a path or as its bytes, into an Outcome."""
+    """One Source into an Outcome."""
+    warnings = []
     try:
-        raw = source if isinstance(source, bytes) else read_bytes(source)
-        config, document, own_template = load_description(parse_json(raw), template, markdown)
+        description, warnings = describe(source, template is not None)
+        config, document, own_template = load_description(description, template, markdown)
     except InputError as error:
-        return Outcome(BAD_INPUT, str(error))
+        return Outcome(BAD_INPUT, str(error), warnings=warnings)
 
     # Imported here so that --help and --print-schema work without the modules.
     from tolvek.doc.generator.generate.generators.quillmark import Quillmark
@@ -33,8 +57,8 @@ def convert(source, template, markdown):
     try:
         result = Quillmark(config).generate(document, own_template)
     except Exception as error:  # reported with its type, as the generator raised it
-        return Outcome(FAILED, "%s: %s" % (type(error).__name__, error))
-    return Outcome(OK, data=result.data, file_name=result.name)
+        return Outcome(FAILED, "%s: %s" % (type(error).__name__, error), warnings=warnings)
+    return Outcome(OK, data=result.data, file_name=result.name, warnings=warnings)
 
 
 def _convert_task(task):

@@ -1,4 +1,4 @@
-"""quillmark: convert JSON documents into .docx packages.
+"""quillmark: convert JSON or Markdown documents into .docx packages.
 
 Exit status: 0 when every input was converted, 2 when an input (or the
 command line) was bad, 1 when the generator or the file system failed, 130 or
@@ -10,12 +10,13 @@ import contextlib
 import errno
 import os
 import signal
+import json
 import sys
 from pathlib import Path
 
 from quillmark_cli import __version__
-from quillmark_cli.conversion import BAD_INPUT, FAILED, OK, outcomes
-from quillmark_cli.loading import EXAMPLE_PATH, SCHEMA_PATH, InputError, load_template, read_bytes
+from quillmark_cli.conversion import BAD_INPUT, FAILED, OK, Source, describe, outcomes
+from quillmark_cli.loading import EXAMPLE_PATH, SCHEMA_PATH, InputError, load_description, load_template, read_bytes
 from quillmark_cli.planning import STDIN, PlanError, check, output_directory, plan
 from quillmark_cli.progress import Progress
 from quillmark_cli.terminal import shown
@@ -44,12 +45,15 @@ def positive(text):
 def parse_arguments(argv):
     parser = argparse.ArgumentParser(
         prog="quillmark",
-        description="Convert JSON documents into Word (.docx) packages. "
+        description="Convert JSON or Markdown documents into Word (.docx) packages. "
                     "With no INPUT, the bundled example is converted.",
         epilog="Exit status: 0 when every input was converted, 2 for bad input or usage, 1 when the generator "
                "or the file system failed, 130/143 when interrupted.")
     parser.add_argument("inputs", nargs="*", metavar="INPUT",
-                        help="a JSON input file, or - for standard input")
+                        help="a JSON or Markdown (.md) input file, or - for standard input")
+    parser.add_argument("--from", dest="input_format", choices=("json", "markdown"),
+                        help="the inputs' format (default: markdown for .md and .markdown files, else json; "
+                             "needed for Markdown on standard input)")
     target = parser.add_mutually_exclusive_group()
     target.add_argument("-o", "--output",
                         help="where to write the package: a file, - for standard output, or a directory "
@@ -67,13 +71,26 @@ def parse_arguments(argv):
     parser.add_argument("-j", "--jobs", type=positive, metavar="N",
                         help="convert in N worker processes (default: one per CPU; 1 for a single input)")
     parser.add_argument("--print-schema", action="store_true", help="print the input's JSON Schema and exit")
+    parser.add_argument("--print-json", action="store_true",
+                        help="print the JSON description the INPUT became (for Markdown) instead of converting it")
     parser.add_argument("--version", action="version", version="%(prog)s " + __version__)
     args = parser.parse_args(argv)
     if len(args.inputs) > 1 and args.output_dir is None and (args.output is None or not _is_directory(args.output)):
         parser.error("several inputs need --output-dir (or -o DIR/)")
     if args.inputs.count(STDIN) > 1:
         parser.error("standard input (-) can be read only once")
+    if args.print_json and len(args.inputs) != 1:
+        parser.error("--print-json takes exactly one INPUT")
     return args
+
+
+MARKDOWN_SUFFIXES = (".md", ".markdown")
+
+
+def is_markdown(path, input_format):
+    if input_format is not None:
+        return input_format == "markdown"
+    return str(path) != STDIN and Path(str(path)).suffix.lower() in MARKDOWN_SUFFIXES
 
 
 def _is_directory(output):
@@ -103,6 +120,34 @@ def print_schema():
     except OSError as error:
         silence_stdout()
         print("quillmark: cannot write the schema: %s" % (error.strerror or error), file=sys.stderr)
+        return FAILED
+    return OK
+
+
+def print_json(source, template, markdown, reporter):
+    """The JSON description `source` became, checked as the conversion would
+    check it, on standard output."""
+    try:
+        description, warnings = describe(source, template is not None)
+        for warning in warnings:
+            reporter.progress.message(shown(warning))
+        load_description(description, template, markdown)
+    except InputError as error:
+        reporter.line(source.name, error)
+        return BAD_INPUT
+    if markdown is not None:
+        description.setdefault("config", {})["markdown"] = markdown
+    if template is not None:
+        description.pop("template", None)  # the command line's template stands in for it
+    try:
+        sys.stdout.write(json.dumps(description, ensure_ascii=False, indent=2) + "\n")
+        sys.stdout.flush()
+    except BrokenPipeError:
+        silence_stdout()
+        return FAILED
+    except OSError as error:
+        silence_stdout()
+        reporter.command("cannot write the description: %s" % (error.strerror or error))
         return FAILED
     return OK
 
@@ -149,6 +194,16 @@ def run(args):
         except InputError as error:
             reporter.line(args.template, error)
             return BAD_INPUT
+    if args.print_json:
+        path = args.inputs[0]
+        markdown_format = is_markdown(path, args.input_format)
+        try:
+            source = Source(None if path == STDIN else Path(path), read_bytes(STDIN) if path == STDIN else None,
+                            markdown_format, "standard input" if path == STDIN else path)
+        except InputError as error:
+            reporter.line("standard input", error)
+            return BAD_INPUT
+        return print_json(source, template, args.markdown, reporter)
     if args.output == STDOUT and sys.stdout.isatty():
         reporter.command("standard output is a terminal; redirect it to a file, or name one with -o FILE")
         return BAD_INPUT
@@ -169,14 +224,15 @@ def run(args):
 
     sources = []
     for job in jobs:
+        markdown_format = is_markdown(job.source, args.input_format)
         if job.source == STDIN:
             try:
-                sources.append(read_bytes(STDIN))
+                sources.append(Source(None, read_bytes(STDIN), markdown_format, job.name))
             except OSError as error:
                 reporter.line(job.name, "cannot read: %s" % (error.strerror or error))
                 return FAILED
         else:
-            sources.append(job.source)
+            sources.append(Source(Path(job.source), None, markdown_format, job.name))
 
     workers = min(args.jobs or os.cpu_count() or 1, len(jobs))
     progress = Progress(len(jobs))
@@ -186,6 +242,8 @@ def run(args):
         with contextlib.closing(outcomes(sources, template, args.markdown, workers)) as results:
             for job, outcome in zip(jobs, results):
                 status, target = outcome.status, None
+                for warning in outcome.warnings:
+                    reporter.progress.message(shown(warning))
                 if status == OK:
                     status, target = write(job, outcome, reporter)
                 else:
