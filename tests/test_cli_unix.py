@@ -9,11 +9,13 @@ import pty
 import re
 import fcntl
 import select
+import shutil
 import signal
 import stat
 import struct
 import subprocess
 import sys
+import tempfile
 import termios
 import threading
 import time
@@ -77,7 +79,9 @@ class TestFiles:
         assert zipfile.is_zipfile(str(target))
 
     @pytest.mark.skipif(not nobody_can_run_python(), reason="needs root, and an interpreter nobody may run")
-    def test_a_user_who_cannot_give_the_file_away_still_replaces_it(self, tmp_path):
+    def test_a_user_who_cannot_give_the_file_away_still_replaces_it(self):
+        # pytest's own temporary directories are root's alone
+        tmp_path = Path(tempfile.mkdtemp(prefix="quillmark-nobody-", dir="/tmp"))
         os.chmod(str(tmp_path), 0o777)
         target = tmp_path / "out.docx"
         target.write_bytes(b"old")
@@ -88,6 +92,7 @@ class TestFiles:
             env=dict(os.environ, HOME=str(tmp_path)))
         assert done.returncode == 0, done.stderr
         status = os.stat(str(target))
+        shutil.rmtree(str(tmp_path))
         assert stat.S_IMODE(status.st_mode) == 0o666 and status.st_uid == 65534
 
     def test_a_fifo_is_written_into_not_replaced(self, tmp_path):
@@ -102,12 +107,20 @@ class TestFiles:
         assert stat.S_ISFIFO(os.stat(str(fifo)).st_mode)
         assert zipfile.is_zipfile(io.BytesIO(received[0]))
 
-    def test_a_character_device_is_written_into(self, tmp_path):
+    def test_a_device_or_a_pipe_behind_a_link_is_written_into(self, tmp_path):
+        # Links of our own, so that a broken command could only replace them,
+        # never the system's /dev/null or /dev/stdout.
         source = write_json(tmp_path / "in.json", minimal())
-        done = subprocess.run(command(source, "-o", "/dev/stdout"), cwd=str(tmp_path), capture_output=True,
+        (tmp_path / "null").symlink_to("/dev/null")
+        (tmp_path / "stdout").symlink_to("/proc/self/fd/1")
+        done = run(source, "-o", tmp_path / "null", cwd=tmp_path)
+        assert done.returncode == 0, done.stderr
+        assert stat.S_ISCHR(os.stat(str(tmp_path / "null")).st_mode)
+        done = subprocess.run(command(source, "-o", tmp_path / "stdout"), cwd=str(tmp_path), capture_output=True,
                               timeout=120)
         assert done.returncode == 0, done.stderr
         assert zipfile.is_zipfile(io.BytesIO(done.stdout))
+        assert os.path.islink(str(tmp_path / "stdout"))
 
     def test_standard_input_and_output(self, tmp_path):
         data = json.dumps(minimal()).encode("utf-8")

@@ -171,9 +171,8 @@ def write(job, outcome, reporter):
 
 def summary(jobs, written, failed, directory, interrupted=False):
     if len(jobs) == 1 and not interrupted:
-        target = written[0] if written else None
-        if target is not None and target != STDOUT:
-            return "wrote %s (%d bytes)" % (shown(target), os.stat(str(target)).st_size)
+        if written and written[0][0] != STDOUT:
+            return "wrote %s (%d bytes)" % (shown(written[0][0]), written[0][1])
         return None
     into = " into %s" % shown(directory) if directory is not None else ""
     line = "converted %d of %d documents%s" % (len(written), len(jobs), into)
@@ -250,7 +249,7 @@ def run(args):
                     reporter.line(job.name, outcome.message)
                 statuses.append(status)
                 if target is not None:
-                    written.append(target)
+                    written.append((target, len(outcome.data)))
                 progress.advance()
     except Interrupted:
         progress.close()

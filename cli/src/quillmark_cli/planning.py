@@ -36,7 +36,7 @@ class Job:
 
 def names_a_directory(output):
     text = str(output)
-    return text.endswith(os.sep) or text.endswith("/") or Path(text).is_dir()
+    return text.endswith(os.sep) or text.endswith("/") or os.path.isdir(text)
 
 
 def plan(inputs, output, output_dir, example):
