@@ -339,41 +339,34 @@ class _Converter:
         self.elements.extend(images)
 
     @staticmethod
-    def linked_text(pieces):
+    def segments(pieces):
+        """(text, url) for each stretch of plain text (url None) and each
+        link, its pieces joined."""
+        i = 0
+        while i < len(pieces):
+            url, text = pieces[i].url, ""
+            while i < len(pieces) and pieces[i].url == url:
+                text += pieces[i].text
+                i += 1
+            yield text, url
+
+    def linked_text(self, pieces):
         """The text with each link as [text](url), and the spans the links
         take; a span is None where a link cannot be written that way."""
-        text, spans, i = "", [], 0
-        while i < len(pieces):
-            piece = pieces[i]
-            if piece.url is None:
-                text += piece.text
-                i += 1
+        text, spans = "", []
+        for label, url in self.segments(pieces):
+            if url is None:
+                text += label
                 continue
-            url, label = piece.url, ""
-            while i < len(pieces) and pieces[i].url == url:
-                label += pieces[i].text
-                i += 1
             markup = "[%s](%s)" % (label, url)
             ok = label and url and "]" not in label and ")" not in url and "\n" not in label
             spans.append((len(text), len(text) + len(markup)) if ok else None)
             text += markup
         return text, spans
 
-    @staticmethod
-    def plain_text(pieces):
-        text, i = "", 0
-        while i < len(pieces):
-            piece = pieces[i]
-            if piece.url is None:
-                text += piece.text
-                i += 1
-                continue
-            url, label = piece.url, ""
-            while i < len(pieces) and pieces[i].url == url:
-                label += pieces[i].text
-                i += 1
-            text += "%s (%s)" % (label, url)
-        return text
+    def plain_text(self, pieces):
+        """The text with each link as "text (url)"."""
+        return "".join(label if url is None else "%s (%s)" % (label, url) for label, url in self.segments(pieces))
 
     @staticmethod
     def runs(pieces):
