@@ -124,7 +124,7 @@ bool Context::resolve_style_id(py::handle name, py::handle style_type, py::objec
   if (element.is_none()) return false;
   py::object type = element.attr(names::type);
   // A style without a type is a paragraph style.
-  if (type.is_none()) type = call_.global(names::WD_STYLE_TYPE).attr(names::PARAGRAPH);
+  if (type.is_none()) type = style_types().attr(names::PARAGRAPH);
   if (!binding::equals(type, style_type)) return false;
   py::object default_style = dict_get(default_styles_, style_type);
   if (!default_style) {
@@ -190,7 +190,7 @@ py::object Context::add_paragraph(py::handle style_name) {
   }
   py::object style_id = dict_get(paragraph_style_ids_, style_name);
   if (!style_id) {
-    py::object paragraph_type = call_.global(names::WD_STYLE_TYPE).attr(names::PARAGRAPH);
+    py::object paragraph_type = style_types().attr(names::PARAGRAPH);
     if (!resolve_style_id(style_name, paragraph_type, style_id)) {
       return call_method(doc_, names::add_paragraph, names::kw_style, style_name);
     }
@@ -214,7 +214,7 @@ void Context::add_styled_run(py::handle paragraph, py::handle text, py::handle r
   }
   py::object style_id = dict_get(character_style_ids_, run_style);
   if (!style_id) {
-    py::object character_type = call_.global(names::WD_STYLE_TYPE).attr(names::CHARACTER);
+    py::object character_type = style_types().attr(names::CHARACTER);
     if (!resolve_style_id(run_style, character_type, style_id)) {
       py::object run = call_method(paragraph, names::add_run, names::kw_style, text, run_style);
       run.attr(names::bold) = bold;

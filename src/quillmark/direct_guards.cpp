@@ -122,7 +122,7 @@ struct Originals {
   bool supported_release = false;
   std::vector<Captured> entries;
   py::object oxml_element, qn;
-  py::object document, document_part, relationships, paragraph, font, ui2internal, style_factory;
+  py::object document, document_part, relationships, paragraph, font, ui2internal, style_factory, style_types;
 };
 
 Originals *originals = nullptr;
@@ -174,6 +174,7 @@ void capture_originals() {
     captured->font = py::module_::import("docx.text.run").attr("Font");
     captured->ui2internal = py::module_::import("docx.styles").attr("BabelFish").attr("ui2internal");
     captured->style_factory = py::module_::import("docx.styles.styles").attr("StyleFactory");
+    captured->style_types = py::module_::import("docx.enum.style").attr("WD_STYLE_TYPE");
   } catch (py::error_already_set &) {
     return;
   }
@@ -211,5 +212,6 @@ py::handle paragraph_class() { return originals->paragraph; }
 py::handle font_class() { return originals->font; }
 py::handle internal_style_name() { return originals->ui2internal; }
 py::handle style_factory() { return originals->style_factory; }
+py::handle style_types() { return originals->style_types; }
 
 }  // namespace quillmark::direct

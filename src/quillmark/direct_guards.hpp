@@ -76,5 +76,8 @@ py::handle font_class();       // the Font of a Run
 // docx.styles.BabelFish.ui2internal and docx.styles.styles.StyleFactory.
 py::handle internal_style_name();
 py::handle style_factory();
+// docx.enum.style.WD_STYLE_TYPE, which python-docx's own lookups use (the
+// module's name for it may have been replaced).
+py::handle style_types();
 
 }  // namespace quillmark::direct
