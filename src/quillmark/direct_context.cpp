@@ -5,6 +5,8 @@
 #include "quillmark/direct_guards.hpp"
 #include "quillmark/hyperlink.hpp"
 #include "quillmark/identifiers.hpp"
+#include "quillmark/rich_runs.hpp"
+#include "quillmark/text_content.hpp"
 #include "quillmark/wordml.hpp"
 
 namespace quillmark::direct {
@@ -83,7 +85,7 @@ void Context::invalidate() {
   body_ = py::object();
   body_element_ = py::object();
   styles_element_ = py::object();
-  style_names_ = py::object();
+  style_names_known_ = false;
   paragraph_style_ids_.clear();
   character_style_ids_.clear();
   default_styles_.clear();
@@ -104,12 +106,12 @@ py::handle Context::styles_element() {
 }
 
 py::set &Context::style_names() {
-  if (!style_names_) {
-    py::set found;
-    for (py::handle element : styles_element().attr(style_lst)) found.add(element.attr(names::name_val));
-    style_names_ = std::move(found);
+  if (!style_names_known_) {
+    style_names_ = py::set();
+    for (py::handle element : styles_element().attr(style_lst)) style_names_.add(element.attr(names::name_val));
+    style_names_known_ = true;
   }
-  return reinterpret_cast<py::set &>(style_names_);
+  return style_names_;
 }
 
 // What python-docx's Styles.get_style_id(name, style_type) answers, in the
@@ -208,16 +210,14 @@ py::object Context::add_paragraph(py::handle style_name) {
 void Context::add_styled_run(py::handle paragraph, py::handle text, py::handle run_style, py::handle bold) {
   if (!library_unchanged(Shortcut::styled_run, globals()) || !exact_str(run_style) || !exact_str(text) ||
       !bool_or_none(bold)) {
-    py::object run = call_method(paragraph, names::add_run, names::kw_style, text, run_style);
-    run.attr(names::bold) = bold;
+    quillmark::add_styled_run(paragraph, text, run_style, bold);
     return;
   }
   py::object style_id = dict_get(character_style_ids_, run_style);
   if (!style_id) {
     py::object character_type = style_types().attr(names::CHARACTER);
     if (!resolve_style_id(run_style, character_type, style_id)) {
-      py::object run = call_method(paragraph, names::add_run, names::kw_style, text, run_style);
-      run.attr(names::bold) = bold;
+      quillmark::add_styled_run(paragraph, text, run_style, bold);
       return;
     }
     character_style_ids_[run_style] = style_id;
@@ -248,14 +248,11 @@ py::object Context::empty_element(const binding::Name &tag) {
 }
 
 void Context::add_rich_run(py::handle paragraph, py::handle item) {
-  py::object text = item.attr(names::text);
   if (!library_unchanged(Shortcut::rich_run, globals())) {
-    py::object run = call_method(paragraph, names::add_run, text);
-    for (const Name *property : {&names::bold, &names::italic, &names::underline}) {
-      run.attr(*property) = item.attr(*property);
-    }
+    quillmark::add_rich_run(paragraph, item);
     return;
   }
+  py::object text = item.attr(names::text);
   if (!empty_run_) empty_run_ = empty_element(run_tag);
   py::object r = call_method(empty_run_, deepcopy, py::none());
   call_method(paragraph.attr(names::_p), names::append, r);
@@ -265,7 +262,7 @@ void Context::add_rich_run(py::handle paragraph, py::handle item) {
   // True, False or None goes through the run's own setters, as does every
   // setting after it.
   py::object settings[3];
-  const Name *properties[] = {&names::bold, &names::italic, &names::underline};
+  const Name *const *properties = run_properties;
   for (int i = 0; i < 3; ++i) {
     settings[i] = item.attr(*properties[i]);
     if (bool_or_none(settings[i])) continue;

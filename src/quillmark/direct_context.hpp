@@ -70,7 +70,8 @@ class Context {
 
   // Names of the document's styles (as python-docx stores them), built on
   // first use.
-  py::object style_names_;
+  py::set style_names_;
+  bool style_names_known_ = false;
   // Style name -> identifier (None for the default style), as python-docx
   // resolved it for a paragraph or a run earlier in this call.
   py::dict paragraph_style_ids_, character_style_ids_;

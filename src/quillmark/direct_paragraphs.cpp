@@ -71,17 +71,11 @@ void add_rich_runs(Context &context, py::handle paragraph, py::handle runs) {
   }
 }
 
-py::object paragraph_style(Context &context, py::handle element, py::handle template_) {
-  if (is_template_style(template_, element.attr(names::style_name))) {
-    if (context.has_style(element.attr(names::style_name))) return element.attr(names::style_name);
-  }
-  return context.call().global(names::StyleNames).attr(names::TEXT).attr(names::value);
-}
-
 }  // namespace
 
 void add_paragraph(Context &context, py::handle self, py::handle element, py::handle template_) {
-  py::object style_name = paragraph_style(context, element, template_);
+  py::object style_name =
+      paragraph_style(context.call(), element, template_, [&](py::handle name) { return context.has_style(name); });
   py::object paragraph = context.add_paragraph(style_name);
   number_header(context.call(), paragraph, element);
   py::object bold = template_bold(template_, style_name);

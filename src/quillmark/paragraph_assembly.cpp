@@ -21,18 +21,15 @@ bool is_template_style(py::handle template_, py::handle name) {
   return false;
 }
 
-namespace {
-
-// The element's own style when both the template and the document have it,
-// otherwise the fallback body style.
-py::object paragraph_style(const Call &c, py::handle doc, py::handle element, py::handle template_) {
+py::object paragraph_style(const Call &c, py::handle element, py::handle template_,
+                           const std::function<bool(py::handle)> &in_document) {
   if (is_template_style(template_, element.attr(names::style_name))) {
-    const int in_document = PySequence_Contains(doc.attr(names::styles).ptr(), element.attr(names::style_name).ptr());
-    if (in_document < 0) throw py::error_already_set();
-    if (in_document) return element.attr(names::style_name);
+    if (in_document(element.attr(names::style_name))) return element.attr(names::style_name);
   }
   return c.global(names::StyleNames).attr(names::TEXT).attr(names::value);
 }
+
+namespace {
 
 py::object numbering_properties(py::handle paragraph) {
   return call_method(call_method(paragraph.attr(names::_p), names::get_or_add_pPr), names::get_or_add_numPr);
@@ -72,7 +69,11 @@ py::object add_paragraph(const Call &c) {
   py::handle element = c.arg(1);
   py::handle template_ = c.arg(2);
 
-  py::object style_name = paragraph_style(c, doc, element, template_);
+  py::object style_name = paragraph_style(c, element, template_, [&](py::handle name) {
+    const int in_document = PySequence_Contains(doc.attr(names::styles).ptr(), name.ptr());
+    if (in_document < 0) throw py::error_already_set();
+    return in_document != 0;
+  });
   py::object paragraph = call_method(doc, names::add_paragraph, names::kw_style, style_name);
   number_header(c, paragraph, element);
   py::object bold = template_bold(template_, style_name);

@@ -18,11 +18,6 @@ namespace {
 // its first closing parenthesis.
 inline binding::Name markdown_link{R"(\[([^\]]+)\]\(([^)]+)\))"};
 
-void add_styled_run(py::handle paragraph, py::handle text, py::handle run_style, py::handle bold) {
-  py::object run = call_method(paragraph, names::add_run, names::kw_style, text, run_style);
-  run.attr(names::bold) = bold;
-}
-
 py::object slice(py::handle text, py::handle start, py::handle stop) {
   PyObject *bounds = PySlice_New(start.ptr(), stop.ptr(), nullptr);
   if (bounds == nullptr) throw py::error_already_set();
@@ -33,6 +28,11 @@ py::object slice(py::handle text, py::handle start, py::handle stop) {
 }
 
 }  // namespace
+
+void add_styled_run(py::handle paragraph, py::handle text, py::handle run_style, py::handle bold) {
+  py::object run = call_method(paragraph, names::add_run, names::kw_style, text, run_style);
+  run.attr(names::bold) = bold;
+}
 
 void write_text_content(const Call &c, py::handle self, py::handle text, py::handle style_name, TextSink &sink) {
   binding::require_exact_type(text, &PyUnicode_Type, "text");

@@ -19,6 +19,9 @@ class TextSink {
   ~TextSink() = default;
 };
 
+// run = paragraph.add_run(text, style=run_style); run.bold = bold
+void add_styled_run(py::handle paragraph, py::handle text, py::handle run_style, py::handle bold);
+
 // Checks the argument types, then hands the text to `sink` as runs and links
 // in text order (links only when self.config.markdown is True itself).
 void write_text_content(const binding::Call &c, py::handle self, py::handle text, py::handle style_name,
