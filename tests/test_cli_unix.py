@@ -24,7 +24,7 @@ from pathlib import Path
 
 import pytest
 
-from test_cli import EXAMPLES, minimal, run, write_json
+from test_cli import minimal, run, write_json
 
 ROOT = os.geteuid() == 0
 AS_NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]

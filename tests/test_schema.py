@@ -9,7 +9,7 @@ from pathlib import Path
 import pytest
 from quillmark_cli.loading import load_input, load_template
 
-from helpers import Config, Quillmark, Template, generate, header, paragraph, style, title
+from helpers import Quillmark, Template, generate, header, paragraph, style, title
 from schema import assert_schema_valid, schema_errors
 
 EXAMPLES = Path(__file__).resolve().parent.parent / "examples"

@@ -93,6 +93,15 @@ def is_markdown(path, input_format):
     return str(path) != STDIN and Path(str(path)).suffix.lower() in MARKDOWN_SUFFIXES
 
 
+def source_of(path, name, input_format):
+    """The Source for an INPUT; standard input is read now, once (OSError
+    when it cannot be)."""
+    markdown_format = is_markdown(path, input_format)
+    if str(path) == STDIN:
+        return Source(None, read_bytes(STDIN), markdown_format, name)
+    return Source(Path(path), None, markdown_format, name)
+
+
 def _is_directory(output):
     return output != STDOUT and output_directory(output, None) is not None
 
@@ -195,13 +204,12 @@ def run(args):
             return BAD_INPUT
     if args.print_json:
         path = args.inputs[0]
-        markdown_format = is_markdown(path, args.input_format)
+        name = "standard input" if path == STDIN else path
         try:
-            source = Source(None if path == STDIN else Path(path), read_bytes(STDIN) if path == STDIN else None,
-                            markdown_format, "standard input" if path == STDIN else path)
-        except InputError as error:
-            reporter.line("standard input", error)
-            return BAD_INPUT
+            source = source_of(path, name, args.input_format)
+        except OSError as error:
+            reporter.line(name, "cannot read: %s" % (error.strerror or error))
+            return FAILED
         return print_json(source, template, args.markdown, reporter)
     if args.output == STDOUT and sys.stdout.isatty():
         reporter.command("standard output is a terminal; redirect it to a file, or name one with -o FILE")
@@ -223,15 +231,11 @@ def run(args):
 
     sources = []
     for job in jobs:
-        markdown_format = is_markdown(job.source, args.input_format)
-        if job.source == STDIN:
-            try:
-                sources.append(Source(None, read_bytes(STDIN), markdown_format, job.name))
-            except OSError as error:
-                reporter.line(job.name, "cannot read: %s" % (error.strerror or error))
-                return FAILED
-        else:
-            sources.append(Source(Path(job.source), None, markdown_format, job.name))
+        try:
+            sources.append(source_of(job.source, job.name, args.input_format))
+        except OSError as error:
+            reporter.line(job.name, "cannot read: %s" % (error.strerror or error))
+            return FAILED
 
     workers = min(args.jobs or os.cpu_count() or 1, len(jobs))
     progress = Progress(len(jobs))
