@@ -1,12 +1,24 @@
 """Paragraph content: text runs, Markdown links as hyperlinks, rich runs, and
 how add_paragraph picks style, numbering and bold."""
 
+import io
+import random
+import re
+import zipfile
+from types import SimpleNamespace
+
 import pytest
 
+import tolvek.doc.generator.generate.generators.quillmark as quillmark_module
 from helpers import (
-    Config, Element, ElementTypes, Quillmark, R, Run, StyleNames, Template, W, header, official_template, paragraph,
-    style, w,
+    Config, Element, ElementTypes, Quillmark, R, Run, StyleNames, Template, W, generate, header, official_template,
+    paragraph, style, w,
 )
+
+
+def package_parts(data):
+    with zipfile.ZipFile(io.BytesIO(data)) as package:
+        return {name: package.read(name) for name in package.namelist()}
 
 HYPERLINK = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink"
 
@@ -84,6 +96,22 @@ class TestTextAndLinks:
         p = write(blank, "")
         assert [run_style(r) for r in p._p.findall(w("r"))] == ["Tv正文"]
         assert children(p) == [("run", "")]
+
+    def test_links_are_found_as_the_pattern_finds_them(self, monkeypatch):
+        """The linear scan gives what the regular expression's own matches
+        give, on bracket-heavy texts; a pattern object that is not exactly
+        re's is asked as before."""
+        class OwnPattern:
+            def __init__(self, pattern):
+                self.search, self.finditer = pattern.search, pattern.finditer
+
+        chance = random.Random(9704)
+        texts = ["".join(chance.choice("[]()a\n🔗") for _ in range(chance.randrange(24))) for _ in range(400)]
+        texts += ["[" * 3000 + "](x)", "[a](" * 500 + ")", "[a]" * 500 + "(b)"]
+        elements = [paragraph(text) for text in texts]
+        scanned = generate(elements).data
+        monkeypatch.setattr(quillmark_module, "re", SimpleNamespace(compile=lambda s: OwnPattern(re.compile(s))))
+        assert package_parts(generate(elements).data) == package_parts(scanned)
 
     def test_a_missing_markdown_setting_fails_before_writing(self, blank):
         p = blank.add_paragraph()

@@ -51,8 +51,10 @@ URLS = st.sampled_from(["https://a.example/x?a=1&b=2", "u", "http://x.example/�
                         "t\tab"])
 LINKS = st.builds(lambda text, url: "[%s](%s)" % (text, url), st.text(alphabet="x 🔗中&<", min_size=1, max_size=8),
                   URLS)
-TEXTS = st.one_of(st.none(), st.just(""), ODD_TEXT,
-                  st.lists(st.one_of(ODD_TEXT, LINKS), max_size=6).map("".join))
+# Texts where a link may start at every "[" and end at none.
+BRACKETS = st.text(alphabet=st.sampled_from(list("[]()a\n🔗")), max_size=40)
+TEXTS = st.one_of(st.none(), st.just(""), ODD_TEXT, BRACKETS,
+                  st.lists(st.one_of(ODD_TEXT, LINKS, BRACKETS), max_size=6).map("".join))
 NAMES = ["正文", "Heading 1", "Heading 2", "Title", "Quote Text", "A", "Heading 3", "Strong",
          # the default paragraph and character styles, a lower-case built-in
          # name, names differing only by spaces, a table style

@@ -3,6 +3,7 @@
 #include "binding/checks.hpp"
 #include "binding/names.hpp"
 #include "quillmark/identifiers.hpp"
+#include "quillmark/markdown_links.hpp"
 #include "quillmark/methods.hpp"
 #include "quillmark/style_names.hpp"
 #include "quillmark/text_content.hpp"
@@ -14,9 +15,30 @@ using binding::call_method;
 
 namespace {
 
-// [link text](target): each part at least one character; the target ends at
-// its first closing parenthesis.
-inline binding::Name markdown_link{R"(\[([^\]]+)\]\(([^)]+)\))"};
+py::object substring(py::handle text, Py_ssize_t start, Py_ssize_t end) {
+  PyObject *part = PyUnicode_Substring(text.ptr(), start, end);
+  if (part == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::object>(part);
+}
+
+// The pattern's matches as the linear scanner finds them: the same runs and
+// links as finditer gives.
+void write_scanned(py::handle text, const py::str &run_style, TextSink &sink) {
+  const std::vector<LinkMatch> links = find_markdown_links(text);
+  if (links.empty()) {
+    sink.run(text, run_style);
+    return;
+  }
+  Py_ssize_t pos = 0;
+  for (const LinkMatch &link : links) {
+    if (link.start > pos) sink.run(substring(text, pos, link.start), run_style);
+    py::object link_text = substring(text, link.text_start, link.text_end);
+    py::object link_url = substring(text, link.target_start, link.target_end);
+    sink.link(link_url, link_text);
+    pos = link.end;
+  }
+  if (pos < PyUnicode_GET_LENGTH(text.ptr())) sink.run(substring(text, pos, PyUnicode_GET_LENGTH(text.ptr())), run_style);
+}
 
 py::object slice(py::handle text, py::handle start, py::handle stop) {
   PyObject *bounds = PySlice_New(start.ptr(), stop.ptr(), nullptr);
@@ -42,6 +64,10 @@ void write_text_content(const Call &c, py::handle self, py::handle text, py::han
   py::str run_style = character_style_name(style_name);
   // Only the value True itself turns conversion on, not any true value.
   const bool convert = self.attr(names::config).attr(names::markdown).ptr() == Py_True;
+  if (convert && is_plain_link_pattern(md_link_pattern)) {
+    write_scanned(text, run_style, sink);
+    return;
+  }
   if (!convert || !binding::is_true(call_method(md_link_pattern, names::search, text))) {
     sink.run(text, run_style);
     return;
