@@ -349,3 +349,130 @@ class TestProgress:
         status, screen = in_terminal(command(write_json(tmp_path / "a.json", minimal()), "-o", tmp_path / "a.docx"),
                                      tmp_path)
         assert status == 0 and "1/1" not in screen and screen.startswith("wrote ")
+
+
+class TestFilesOnABadDay:
+    def test_a_template_named_in_front_matter_is_never_an_output(self, tmp_path):
+        template = write_json(tmp_path / "t.json", minimal()["template"])
+        (tmp_path / "a.md").write_text("---\ntemplate: t.json\n---\n正文\n", encoding="utf-8")
+        before = template.read_bytes()
+        done = run("a.md", "-o", "t.json", cwd=tmp_path)
+        assert (done.returncode, done.stderr) == (2, "quillmark: the package of a.md would replace the template "
+                                                     "t.json that a.md names\n")
+        assert template.read_bytes() == before
+
+    @pytest.mark.parametrize("closed, argv, status, message", [
+        (1, ["in.json", "-o", "-"], 1, "quillmark: cannot write to standard output: it is closed"),
+        (1, ["--print-schema"], 1, "quillmark: cannot write the schema: standard output is closed"),
+        (0, ["-", "-o", "out.docx"], 2, "standard input: cannot read: it is closed"),
+    ])
+    def test_a_closed_standard_stream_is_one_line(self, tmp_path, closed, argv, status, message):
+        write_json(tmp_path / "in.json", minimal())
+        done = subprocess.run(command(*argv), cwd=str(tmp_path), stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                              timeout=120, preexec_fn=lambda: os.close(closed))
+        assert (done.returncode, done.stderr.decode()) == (status, message + "\n")
+        assert sorted(os.listdir(str(tmp_path))) == ["in.json"]
+
+    def test_a_link_is_written_through_and_its_target_keeps_its_mode(self, tmp_path):
+        target = tmp_path / "real.docx"
+        target.write_bytes(b"old")
+        os.chmod(str(target), 0o2751 if ROOT else 0o751)
+        (tmp_path / "link.docx").symlink_to("real.docx")
+        assert run(write_json(tmp_path / "in.json", minimal()), "-o", "link.docx", cwd=tmp_path).returncode == 0
+        assert os.readlink(str(tmp_path / "link.docx")) == "real.docx"
+        assert zipfile.is_zipfile(str(target))
+        assert stat.S_IMODE(os.stat(str(target)).st_mode) == (0o2751 if ROOT else 0o751)
+
+    @pytest.mark.skipif(not ROOT, reason="giving a file to another owner needs root")
+    def test_special_bits_survive_a_change_of_owner(self, tmp_path):
+        target = tmp_path / "out.docx"
+        target.write_bytes(b"old")
+        os.chown(str(target), 65534, 65534)
+        os.chmod(str(target), 0o6755)
+        assert run(write_json(tmp_path / "in.json", minimal()), "-o", target, cwd=tmp_path).returncode == 0
+        status = os.stat(str(target))
+        assert (stat.S_IMODE(status.st_mode), status.st_uid) == (0o6755, 65534)
+
+    def test_a_dangling_link_is_refused(self, tmp_path):
+        (tmp_path / "out.docx").symlink_to("missing/nowhere.docx")
+        done = run(write_json(tmp_path / "in.json", minimal()), "-o", "out.docx", cwd=tmp_path)
+        assert (done.returncode, done.stderr) == (2, "quillmark: out.docx is a symbolic link to nothing: not "
+                                                     "writing through it\n")
+
+    def test_dot_slash_dash_is_a_file(self, tmp_path):
+        write_json(tmp_path / "-", minimal())
+        done = run("./-", "-o", "./-.docx", cwd=tmp_path)
+        assert done.returncode == 0 and done.stdout == "", done.stderr
+        assert zipfile.is_zipfile(str(tmp_path / "-.docx"))
+        done = run("./-", "-o", "./-", cwd=tmp_path)
+        assert (done.returncode, done.stderr) == (2, "quillmark: the package of ./- would replace itself\n")
+
+    def test_long_names(self, tmp_path):
+        longest = "a" * 250  # its .docx name is the longest a file system allows
+        source = write_json(tmp_path / (longest + ".json"), minimal())
+        assert run(source.name, "-d", "out", cwd=tmp_path).returncode == 0
+        assert os.listdir(str(tmp_path / "out")) == [longest + ".docx"]
+        os.rename(str(source), str(tmp_path / (longest + "aa.j")))  # a name whose .docx name is too long
+        done = run(longest + "aa.j", "-d", "out", cwd=tmp_path)
+        assert done.returncode == 1 and done.stderr == "out/%saa.docx: cannot write: File name too long\n" % longest
+
+    def test_separators_in_names_are_escaped(self, tmp_path):
+        (tmp_path / "a\u2028b\u2029c.json").write_text("{", encoding="utf-8")
+        done = run("a\u2028b\u2029c.json", cwd=tmp_path)
+        assert done.stderr.startswith("a\\u2028b\\u2029c.json: line 1")
+
+    @pytest.mark.parametrize("redirect", ["stdout", "fd/1", "/proc/self/fd/1"])
+    def test_an_output_through_this_process_s_own_descriptor(self, tmp_path, redirect):
+        # Links of our own, made as /dev/stdout and /dev/fd are: a broken
+        # command can only replace them, never the system's.
+        (tmp_path / "stdout").symlink_to("/proc/self/fd/1")
+        (tmp_path / "fd").symlink_to("/proc/self/fd")
+        source = write_json(tmp_path / "in.json", minimal())
+        with open(str(tmp_path / "out.docx"), "wb") as out:
+            done = subprocess.run(command(source, "-o", redirect), stdout=out, stderr=subprocess.PIPE,
+                                  cwd=str(tmp_path), timeout=120)
+        assert done.returncode == 0, done.stderr
+        assert zipfile.is_zipfile(str(tmp_path / "out.docx"))
+        assert os.path.islink(str(tmp_path / "stdout")) and os.path.islink(str(tmp_path / "fd"))
+
+    @pytest.mark.parametrize("how", ["front matter", "-t", "input"])
+    @pytest.mark.parametrize("special", ["/dev/zero", "fifo", "directory"])
+    def test_only_regular_files_are_read(self, tmp_path, how, special):
+        if special == "fifo":
+            os.mkfifo(str(tmp_path / "fifo"))
+        if special == "directory":
+            (tmp_path / "directory").mkdir()
+        kind = {"/dev/zero": "a device", "fifo": "a FIFO", "directory": "a directory"}[special]
+        write_json(tmp_path / "in.json", minimal())
+        (tmp_path / "in.md").write_text("---\ntemplate: %s\n---\nx\n" % special, encoding="utf-8")
+        argv = {"front matter": ["in.md"], "-t": ["-t", special, "in.json"], "input": [special]}[how]
+        done = run(*argv, "-o", "out.docx", cwd=tmp_path)
+        where = {"front matter": "in.md: front matter: template: %s" % special}.get(how, special)
+        assert (done.returncode, done.stderr) == (2, "%s: %s, not a regular file\n" % (where, kind))
+
+    def test_standard_input_has_a_size_limit(self, tmp_path):
+        done = subprocess.run("head -c 67108865 /dev/zero | %s -m quillmark_cli - -o out.docx" % sys.executable,
+                              shell=True, cwd=str(tmp_path), capture_output=True, text=True, timeout=120)
+        assert (done.returncode, done.stderr) == (2, "standard input: larger than 64 MiB, the limit for inputs "
+                                                     "and templates\n")
+
+    def test_an_input_that_cannot_be_read_is_a_file_system_failure(self, tmp_path):
+        done = run("/proc/self/mem", "-o", "out.docx", cwd=tmp_path)  # a regular file that answers EIO
+        assert (done.returncode, done.stderr) == (1, "/proc/self/mem: cannot read: Input/output error\n")
+
+    def test_an_output_directory_is_made_only_for_a_package(self, tmp_path):
+        bad = write_json(tmp_path / "bad.json", minimal([{"type": 1}]))
+        done = run(bad, write_json(tmp_path / "bad2.json", {}), "-d", "out", cwd=tmp_path)
+        assert done.returncode == 2 and not (tmp_path / "out").exists()
+
+
+class TestStartUp:
+    def test_a_run_imports_only_what_it_needs(self, tmp_path):
+        source = write_json(tmp_path / "in.json", minimal())
+        script = ("import sys\nfrom quillmark_cli.main import main\nstatus = main(sys.argv[1:])\n"
+                  "print(' '.join(sorted({m.split('.')[0] for m in sys.modules} & {'jsonschema', 'tqdm', "
+                  "'markdown_it', 'yaml', 'docx'})))")
+        seen = [subprocess.run([sys.executable, "-c", script] + argv, cwd=str(tmp_path), capture_output=True,
+                               text=True, timeout=120).stdout.strip()
+                for argv in (["--print-schema"], [str(source), "-o", "out.docx"])]
+        assert seen[0].endswith("}") and seen[1] == "docx jsonschema"

@@ -4,6 +4,7 @@ ways."""
 
 import io
 import json
+import re
 import subprocess
 import sys
 import textwrap
@@ -11,6 +12,8 @@ import zipfile
 
 import jsonschema
 import pytest
+from hypothesis import given, settings, strategies as st
+from quillmark_cli.links import iter_links
 from quillmark_cli.loading import load_schema
 from quillmark_cli.markdown_input import markdown_to_description
 
@@ -144,10 +147,10 @@ class TestFrontMatter:
             assert "宋体".encode("utf-8") in package.read("word/styles.xml")
 
     @pytest.mark.parametrize("front, message", [
-        ("template: missing.json", "front matter: template: cannot read missing.json: No such file or directory"),
+        ("template: missing.json", "front matter: template: missing.json: cannot read: No such file or directory"),
         ("styles:\n  sidebar: X", "front matter: styles: unknown block kind 'sidebar' (expected one of title, "
                                   "heading1, heading2, heading3, paragraph, quote, list, code, table)"),
-        ("- a\n- b", "front matter: expected a mapping of template, markdown, styles"),
+        ("title: x", "front matter: unexpected 'title' (expected template, markdown, styles)"),
         ("a: [", "front matter: not valid YAML"),
         ("markdown: maybe", "front matter: markdown: expected true or false"),
     ])
@@ -188,3 +191,10 @@ class TestCommand:
         assert done.returncode == 0, done.stderr
         with zipfile.ZipFile(io.BytesIO(done.stdout)) as package:
             assert b"w:hyperlink" in package.read("word/document.xml")
+
+
+@settings(max_examples=2000, deadline=None)
+@given(st.text(alphabet=st.sampled_from(list("[]()a\n")), max_size=30))
+def test_the_command_finds_links_as_the_generator_s_pattern_does(text):
+    pattern = re.compile(r"\[([^\]]+)\]\(([^)]+)\)")
+    assert list(iter_links(text)) == [(m.start(), m.end(), m.group(1), m.group(2)) for m in pattern.finditer(text)]

@@ -1,15 +1,14 @@
 """Converting inputs into packages, in this process or in worker processes;
 results come back in input order either way."""
 
-import multiprocessing
-import signal
 from dataclasses import dataclass, field
 from pathlib import Path
 from typing import List, Optional
 
-from quillmark_cli.loading import InputError, load_description, parse_json, read_bytes
+from quillmark_cli.errors import BAD_INPUT_STATUS, FAILED_STATUS, InputError
+from quillmark_cli.reading import read_file
 
-OK, FAILED, BAD_INPUT = 0, 1, 2
+OK, FAILED, BAD_INPUT = 0, FAILED_STATUS, BAD_INPUT_STATUS
 
 
 @dataclass
@@ -30,11 +29,16 @@ class Source:
     markdown_format: bool
     name: str
 
+    def read(self):
+        return self.data if self.data is not None else read_file(self.path)
+
 
 def describe(source, template_given=False):
     """(the input's JSON description, warnings)."""
-    raw = source.data if source.data is not None else read_bytes(source.path)
+    raw = source.read()
     if not source.markdown_format:
+        from quillmark_cli.loading import parse_json
+
         return parse_json(raw), []
     from quillmark_cli.markdown_input import markdown_to_description
 
@@ -44,12 +48,14 @@ def describe(source, template_given=False):
 
 def convert(source, template, markdown):
     """One Source into an Outcome."""
+    from quillmark_cli.loading import load_description
+
     warnings = []
     try:
         description, warnings = describe(source, template is not None)
         config, document, own_template = load_description(description, template, markdown)
     except InputError as error:
-        return Outcome(BAD_INPUT, str(error), warnings=warnings)
+        return Outcome(error.status, str(error), warnings=warnings)
 
     # Imported here so that --help and --print-schema work without the modules.
     from tolvek.doc.generator.generate.generators.quillmark import Quillmark
@@ -61,27 +67,15 @@ def convert(source, template, markdown):
     return Outcome(OK, data=result.data, file_name=result.name, warnings=warnings)
 
 
-def _convert_task(task):
-    return convert(*task)
-
-
-def _worker_setup():
-    # The parent decides what an interrupt does; workers are ended by it.
-    signal.signal(signal.SIGINT, signal.SIG_IGN)
-    signal.signal(signal.SIGTERM, signal.SIG_DFL)
-
-
 def outcomes(sources, template, markdown, workers):
     """Outcome of each source, in order, converting up to `workers` at once."""
     tasks = [(source, template, markdown) for source in sources]
     if workers <= 1:
         for task in tasks:
-            yield _convert_task(task)
+            yield convert(*task)
         return
-    pool = multiprocessing.get_context().Pool(workers, initializer=_worker_setup)
-    try:
-        yield from pool.imap(_convert_task, tasks, chunksize=1)
-        pool.close()
-    finally:
-        pool.terminate()
-        pool.join()
+    from quillmark_cli.workers import WorkerDied, WorkerPool
+
+    with WorkerPool(workers, convert) as pool:
+        for result in pool.results(tasks):
+            yield Outcome(FAILED, str(result)) if isinstance(result, WorkerDied) else result

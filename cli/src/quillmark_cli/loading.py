@@ -4,15 +4,16 @@ the host's model objects."""
 import functools
 import json
 import math
-import sys
 from pathlib import Path
-
-import jsonschema
 
 from tolvek.doc.generator.core.enums import AlignmentTypes, ElementTypes, StyleNames
 from tolvek.doc.generator.generate.models import (
     Config, Document, Element, Font, ParagraphFormat, Run, Style, StyleName, Template,
 )
+
+from quillmark_cli.characters import unwritable_strings
+from quillmark_cli.errors import InputError
+from quillmark_cli.reading import decode_text, read_file
 
 SCHEMA_PATH = Path(__file__).with_name("schema.json")
 EXAMPLE_PATH = Path(__file__).with_name("example.json")
@@ -29,13 +30,6 @@ MAX_DEPTH = 200
 WRITTEN_TYPES = ("title", "header", "paragraph")
 
 
-class InputError(Exception):
-    """Input that cannot be converted: `where` names the place in the file."""
-
-    def __init__(self, where, message):
-        super().__init__("%s: %s" % (where, message) if where else message)
-
-
 def load_schema():
     return json.loads(SCHEMA_PATH.read_text(encoding="utf-8"))
 
@@ -44,6 +38,8 @@ def load_schema():
 def _validator(definition=None):
     """A validator for a whole input file, or for one of its definitions
     (for example a template file) when `definition` is given."""
+    import jsonschema  # only where something is validated: it takes a while to import
+
     schema = load_schema()
     if definition is not None:
         schema = {"$schema": schema["$schema"], "$defs": schema["$defs"], "$ref": "#/$defs/" + definition}
@@ -104,52 +100,35 @@ def _too_deep(text):
     return None
 
 
-def _find_refused(value, path=()):
-    """The path and the first _Refused value in document order, or None."""
+def _refused_numbers(value, path=()):
+    """(path, message) for each _Refused value, in document order."""
     if isinstance(value, _Refused):
-        return path, value
+        yield path, "expected a JSON number, got " + value.message
+        return
     items = value.items() if isinstance(value, dict) else enumerate(value) if isinstance(value, list) else ()
     for key, item in items:
-        found = _find_refused(item, path + (key,))
-        if found is not None:
-            return found
-    return None
+        yield from _refused_numbers(item, path + (key,))
 
 
 def parse_json(data):
     """The JSON value of `data` (bytes, UTF-8 with or without a byte-order
-    mark), refusing what JSON does not allow or Python cannot hold."""
-    try:
-        text = data.decode("utf-8-sig")
-    except UnicodeDecodeError:
-        raise InputError(None, "not UTF-8 text") from None
+    mark, or UTF-16/UTF-32 with one), refusing what JSON does not allow.
+    Numbers Python cannot hold stay in the value as refusals, reported by
+    validate() in the order of the file together with everything else."""
+    text = decode_text(data)
     position = _too_deep(text)
     if position is not None:
         raise InputError("line %d column %d" % position, "nested more than %d levels deep" % MAX_DEPTH)
     try:
-        value = json.loads(text, parse_int=_parse_int, parse_float=_parse_float, parse_constant=_parse_constant)
+        return json.loads(text, parse_int=_parse_int, parse_float=_parse_float, parse_constant=_parse_constant)
     except json.JSONDecodeError as error:
         raise InputError("line %d column %d" % (error.lineno, error.colno), error.msg) from None
     except RecursionError:  # pragma: no cover - the depth check comes first
         raise InputError(None, "nested too deeply") from None
-    refused = _find_refused(value)
-    if refused is not None:
-        raise InputError(_place(refused[0]), "expected a JSON number, got " + refused[1].message)
-    return value
-
-
-def read_bytes(path):
-    """The contents of `path`, or of standard input for "-"."""
-    if str(path) == "-":
-        return sys.stdin.buffer.read()
-    try:
-        return Path(path).read_bytes()
-    except OSError as error:
-        raise InputError(None, "cannot read: %s" % (error.strerror or error)) from None
 
 
 def read_json(path):
-    return parse_json(read_bytes(path))
+    return parse_json(read_file(path))
 
 
 def _place(path):
@@ -209,14 +188,29 @@ def _document_order(path, root):
     return key
 
 
+# At one place, a number Python cannot hold is reported rather than the schema
+# error it also causes there, and a schema error rather than a character.
+_REFUSAL, _SCHEMA, _CHARACTER = range(3)
+
+
 def validate(data, definition=None):
-    """Refuses `data` with the first violation in the order of the file."""
+    """Refuses `data` with its first problem in the order of the file: a
+    number Python cannot hold, a schema violation, or a character a Word
+    document cannot hold."""
+    problems = [(path, _REFUSAL, message) for path, message in _refused_numbers(data)]
     errors = list(_validator(definition).iter_errors(data))
-    if not errors:
+    if errors:
+        first = min(_document_order(e.absolute_path, data) for e in errors)
+        best = [e for e in errors if _document_order(e.absolute_path, data) == first]
+        import jsonschema
+
+        error = jsonschema.exceptions.best_match(best)
+        problems.append((tuple(error.absolute_path), _SCHEMA, _describe(error)))
+    problems.extend((path, _CHARACTER, message) for path, message in unwritable_strings(data))
+    if not problems:
         return
-    first = min(_document_order(e.absolute_path, data) for e in errors)
-    error = jsonschema.exceptions.best_match(e for e in errors if _document_order(e.absolute_path, data) == first)
-    raise InputError(_place(error.absolute_path), _describe(error))
+    path, _, message = min(problems, key=lambda problem: (_document_order(problem[0], data), problem[1]))
+    raise InputError(_place(path), message)
 
 
 def check_styles(data, template_names):
@@ -240,6 +234,35 @@ def check_styles(data, template_names):
                                 "either" % (name, fallback))
 
 
+@functools.lru_cache(maxsize=None)
+def _other_kinds_of_style():
+    """{internal name: kind} of the styles of python-docx's default template
+    that are not paragraph styles."""
+    import docx
+    from docx.enum.style import WD_STYLE_TYPE
+
+    kinds = {WD_STYLE_TYPE.CHARACTER: "a character", WD_STYLE_TYPE.TABLE: "a table",
+             WD_STYLE_TYPE.LIST: "a numbering"}
+    return {style.element.name_val: kinds[style.type] for style in docx.Document().styles
+            if style.type in kinds}
+
+
+def check_style_kinds(styles, where):
+    """Refuses a template style named like a style of another kind in Word's
+    default template (the generator would find that style and fail to give
+    it paragraph settings). Names are compared as python-docx compares
+    them."""
+    from docx.styles import BabelFish
+
+    others = _other_kinds_of_style()
+    for index, item in enumerate(styles):
+        kind = others.get(BabelFish.ui2internal(item["name"]))
+        if kind is not None:
+            raise InputError("%s[%d].name" % (where, index),
+                             "%r names %s style of Word's default template; a template style must be a paragraph "
+                             "style: choose another name" % (item["name"], kind))
+
+
 def _member(enum, value):
     for member in enum:
         if member.value == value:
@@ -257,6 +280,12 @@ def build_template(data):
     return Template(styles=styles)
 
 
+def _integer(value):
+    """An integer field's value as an int: JSON Schema counts 1.0 as an
+    integer, the generator does not."""
+    return int(value) if isinstance(value, float) else value
+
+
 def build_document(data):
     elements = []
     for item in data["elements"]:
@@ -266,7 +295,7 @@ def build_document(data):
             style_name=item.get("style_name"),
             text=item.get("text"),
             runs=None if runs is None else [Run(**run) for run in runs],
-            level=item.get("level"),
+            level=_integer(item.get("level")),
         ))
     return Document(elements=elements)
 
@@ -274,6 +303,7 @@ def build_document(data):
 def load_template(path):
     data = read_json(path)
     validate(data, "template")
+    check_style_kinds(data["styles"], "styles")
     return build_template(data)
 
 
@@ -288,6 +318,7 @@ def load_description(data, template=None, markdown=None):
     if template is None:
         if "template" not in data:
             raise InputError("template", "missing (give one in the file or with --template)")
+        check_style_kinds(data["template"]["styles"], "template.styles")
         template = build_template(data["template"])
     check_styles(data["document"], template_names(template))
     config = Config(**data.get("config", {}))

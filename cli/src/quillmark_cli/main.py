@@ -3,36 +3,25 @@
 Exit status: 0 when every input was converted, 2 when an input (or the
 command line) was bad, 1 when the generator or the file system failed, 130 or
 143 when interrupted by SIGINT or SIGTERM.
+
+Only what every run needs is imported here; the schema validator, the
+Markdown parser, the progress bar and the generator are imported by the
+runs that use them.
 """
 
 import argparse
-import contextlib
-import errno
 import os
-import signal
-import json
 import sys
-from pathlib import Path
 
-from quillmark_cli import __version__
-from quillmark_cli.conversion import BAD_INPUT, FAILED, OK, Source, describe, outcomes
-from quillmark_cli.loading import EXAMPLE_PATH, SCHEMA_PATH, InputError, load_description, load_template, read_bytes
-from quillmark_cli.planning import STDIN, PlanError, check, output_directory, plan
-from quillmark_cli.progress import Progress
-from quillmark_cli.terminal import shown
-from quillmark_cli.writing import STDOUT, silence_stdout, write_package
+from quillmark_cli import __version__, signals
+from quillmark_cli.errors import BAD_INPUT_STATUS, FAILED_STATUS, InputError
+from quillmark_cli.reporting import Report
+from quillmark_cli.streams import (
+    DASH, STDIN, STDOUT, Descriptor, is_terminal, secure_standard_descriptors, silence, was_closed, write_all,
+)
 
-
-class Interrupted(BaseException):
-    """SIGINT or SIGTERM arrived; the command stops with 128 + the signal."""
-
-    def __init__(self, signum):
-        super().__init__(signum)
-        self.status = 128 + signum
-
-
-def _interrupt(signum, _frame):
-    raise Interrupted(signum)
+OK = 0
+MARKDOWN_SUFFIXES = (".md", ".markdown")
 
 
 def positive(text):
@@ -50,7 +39,7 @@ def parse_arguments(argv):
         epilog="Exit status: 0 when every input was converted, 2 for bad input or usage, 1 when the generator "
                "or the file system failed, 130/143 when interrupted.")
     parser.add_argument("inputs", nargs="*", metavar="INPUT",
-                        help="a JSON or Markdown (.md) input file, or - for standard input")
+                        help="a JSON or Markdown (.md) input file, or - for standard input (./- names a file)")
     parser.add_argument("--from", dest="input_format", choices=("json", "markdown"),
                         help="the inputs' format (default: markdown for .md and .markdown files, else json; "
                              "needed for Markdown on standard input)")
@@ -59,9 +48,9 @@ def parse_arguments(argv):
                         help="where to write the package: a file, - for standard output, or a directory "
                              "(an existing one, or a name ending in /) to write INPUT-NAME.docx into "
                              "(default: its own name, output.docx, here)")
-    target.add_argument("-d", "--output-dir", type=Path,
+    target.add_argument("-d", "--output-dir",
                         help="write each INPUT's package into this directory as INPUT-NAME.docx")
-    parser.add_argument("-t", "--template", type=Path,
+    parser.add_argument("-t", "--template",
                         help="a JSON template used instead of the inputs' own templates")
     markdown = parser.add_mutually_exclusive_group()
     markdown.add_argument("--markdown", dest="markdown", action="store_const", const=True,
@@ -77,206 +66,252 @@ def parse_arguments(argv):
     args = parser.parse_args(argv)
     if len(args.inputs) > 1 and args.output_dir is None and (args.output is None or not _is_directory(args.output)):
         parser.error("several inputs need --output-dir (or -o DIR/)")
-    if args.inputs.count(STDIN) > 1:
+    if args.inputs.count(DASH) > 1:
         parser.error("standard input (-) can be read only once")
     if args.print_json and len(args.inputs) != 1:
         parser.error("--print-json takes exactly one INPUT")
     return args
 
 
-MARKDOWN_SUFFIXES = (".md", ".markdown")
+def _is_directory(output):
+    from quillmark_cli.planning import output_directory
+
+    return output_directory(output, None) is not None
 
 
 def is_markdown(path, input_format):
     if input_format is not None:
         return input_format == "markdown"
-    return str(path) != STDIN and Path(str(path)).suffix.lower() in MARKDOWN_SUFFIXES
+    return path is not STDIN and path.suffix.lower() in MARKDOWN_SUFFIXES
 
 
 def source_of(path, name, input_format):
-    """The Source for an INPUT; standard input is read now, once (OSError
-    when it cannot be)."""
+    """The Source for an input (a Path or STDIN); standard input is read
+    now, once."""
+    from quillmark_cli.conversion import Source
+    from quillmark_cli.reading import read_standard_input
+
     markdown_format = is_markdown(path, input_format)
-    if str(path) == STDIN:
-        return Source(None, read_bytes(STDIN), markdown_format, name)
-    return Source(Path(path), None, markdown_format, name)
+    if path is STDIN:
+        if was_closed(STDIN):
+            raise InputError(None, "cannot read: it is closed")
+        return Source(None, read_standard_input(), markdown_format, name)
+    return Source(path, None, markdown_format, name)
 
 
-def _is_directory(output):
-    return output != STDOUT and output_directory(output, None) is not None
-
-
-class Reporter:
-    """Messages on standard error, one line each, above the progress bar."""
-
-    def __init__(self, progress):
-        self.progress = progress
-
-    def line(self, name, message):
-        self.progress.message("%s: %s" % (shown(name), shown(message)))
-
-    def command(self, message):
-        self.line("quillmark", message)
-
-
-def print_schema():
+def write_out(report, descriptor, data, what):
+    """Writes `data` into a descriptor (standard output, say); the status."""
+    if was_closed(descriptor):
+        report.command("cannot write %s: %s is closed" % (what, descriptor))
+        return FAILED_STATUS
     try:
-        sys.stdout.write(SCHEMA_PATH.read_text(encoding="utf-8"))
-        sys.stdout.flush()
+        write_all(descriptor, data)
     except BrokenPipeError:
-        silence_stdout()  # the reader has what it wanted
-        return FAILED
+        silence(descriptor)  # the reader has what it wanted
+        return FAILED_STATUS
     except OSError as error:
-        silence_stdout()
-        print("quillmark: cannot write the schema: %s" % (error.strerror or error), file=sys.stderr)
-        return FAILED
+        silence(descriptor)
+        report.command("cannot write %s: %s" % (what, error.strerror or error))
+        return FAILED_STATUS
     return OK
 
 
-def print_json(source, template, markdown, reporter):
+def print_schema(report):
+    from quillmark_cli.loading import SCHEMA_PATH
+
+    return write_out(report, STDOUT, SCHEMA_PATH.read_bytes(), "the schema")
+
+
+def print_json(source, template, markdown, report):
     """The JSON description `source` became, checked as the conversion would
     check it, on standard output."""
+    import json
+
+    from quillmark_cli.conversion import describe
+    from quillmark_cli.loading import load_description
+
     try:
         description, warnings = describe(source, template is not None)
         for warning in warnings:
-            reporter.progress.message(shown(warning))
+            report.warning(warning)
         load_description(description, template, markdown)
     except InputError as error:
-        reporter.line(source.name, error)
-        return BAD_INPUT
+        report.line(source.name, error)
+        return error.status
     if markdown is not None:
         description.setdefault("config", {})["markdown"] = markdown
     if template is not None:
         description.pop("template", None)  # the command line's template stands in for it
+    text = json.dumps(description, ensure_ascii=False, indent=2) + "\n"
+    return write_out(report, STDOUT, text.encode("utf-8"), "the description")
+
+
+class _Directory:
+    """The output directory, made when the first package goes into it (not
+    when every input is refused)."""
+
+    def __init__(self, path, report):
+        self.path, self.report = path, report
+        self.made, self.failed = path is None, False
+
+    def ready(self):
+        if self.made:
+            return True
+        if not self.failed:
+            try:
+                self.path.mkdir(parents=True, exist_ok=True)
+                self.made = True
+            except OSError as error:
+                self.failed = True
+                self.report.line(self.path, "cannot create: %s" % (error.strerror or error))
+        return self.made
+
+
+def write(job, outcome, report, directory):
+    """Writes one package; its status."""
+    import errno
+
+    from quillmark_cli.writing import write_package
+
+    if not directory.ready():
+        return FAILED_STATUS
+    target = job.target_for(outcome.file_name)
+    if isinstance(target, Descriptor) and was_closed(target):
+        report.line(target, "cannot write: it is closed")
+        return FAILED_STATUS
     try:
-        sys.stdout.write(json.dumps(description, ensure_ascii=False, indent=2) + "\n")
-        sys.stdout.flush()
-    except BrokenPipeError:
-        silence_stdout()
-        return FAILED
+        write_package(target, outcome.data, lambda: report.wrote(target, len(outcome.data)))
     except OSError as error:
-        silence_stdout()
-        reporter.command("cannot write the description: %s" % (error.strerror or error))
-        return FAILED
+        if isinstance(target, Descriptor):
+            silence(target)
+        if isinstance(error, BrokenPipeError):
+            return FAILED_STATUS  # the reader has gone: nothing to say
+        report.line(target, "cannot write: %s" % (error.strerror or errno.errorcode.get(error.errno, error)))
+        return FAILED_STATUS
     return OK
 
 
-def write(job, outcome, reporter):
-    """Writes one package; returns (status, the target written or None)."""
-    target = job.target_for(outcome.file_name)
-    try:
-        write_package(target, outcome.data)
-    except BrokenPipeError:
-        silence_stdout()
-        return FAILED, None
-    except OSError as error:
-        if target == STDOUT:
-            silence_stdout()
-        where = "standard output" if target == STDOUT else target
-        reporter.line(where, "cannot write: %s" % (error.strerror or errno.errorcode.get(error.errno, error)))
-        return FAILED, None
-    return OK, target
+def front_matter_templates(sources):
+    """The templates Markdown inputs name in their front matter, as files
+    the conversion will read."""
+    found = []
+    for order, source in enumerate(sources):
+        if not source.markdown_format:
+            continue
+        from quillmark_cli.markdown_input import front_matter_template
+        from quillmark_cli.planning import ReadFile
+        from quillmark_cli.reading import decode_text
+
+        try:
+            named = front_matter_template(decode_text(source.read()))
+        except InputError:
+            continue  # reported when the input is converted
+        if named is None:
+            continue
+        base = source.path.parent if source.path is not None else None
+        path = base / named if base is not None else os.path.abspath(named)
+        found.append(ReadFile(path, "the template %s that %s names" % (named, source.name), order + 1))
+    return found
 
 
-def summary(jobs, written, failed, directory, interrupted=False):
-    if len(jobs) == 1 and not interrupted:
-        if written and written[0][0] != STDOUT:
-            return "wrote %s (%d bytes)" % (shown(written[0][0]), written[0][1])
-        return None
-    into = " into %s" % shown(directory) if directory is not None else ""
-    line = "converted %d of %d documents%s" % (len(written), len(jobs), into)
-    if failed:
-        line += ", %d failed" % failed
-    return ("interrupted: " + line) if interrupted else line
+def run(args, report):
+    from pathlib import Path
 
-
-def run(args):
     if args.print_schema:
-        return print_schema()
-    reporter = Reporter(Progress(0))
+        return print_schema(report)
 
     template = None
     if args.template is not None:
+        from quillmark_cli.loading import load_template
+
         try:
             template = load_template(args.template)
         except InputError as error:
-            reporter.line(args.template, error)
-            return BAD_INPUT
+            report.line(args.template, error)
+            return error.status
+    inputs = [STDIN if p == DASH else Path(p) for p in args.inputs]
     if args.print_json:
-        path = args.inputs[0]
-        name = "standard input" if path == STDIN else path
+        name = "standard input" if inputs[0] is STDIN else args.inputs[0]
         try:
-            source = source_of(path, name, args.input_format)
-        except OSError as error:
-            reporter.line(name, "cannot read: %s" % (error.strerror or error))
-            return FAILED
-        return print_json(source, template, args.markdown, reporter)
-    if args.output == STDOUT and sys.stdout.isatty():
-        reporter.command("standard output is a terminal; redirect it to a file, or name one with -o FILE")
-        return BAD_INPUT
+            source = source_of(inputs[0], name, args.input_format)
+        except InputError as error:
+            report.line(name, error)
+            return error.status
+        return print_json(source, template, args.markdown, report)
+
+    from quillmark_cli.conversion import outcomes
+    from quillmark_cli.loading import EXAMPLE_PATH
+    from quillmark_cli.planning import PlanError, ReadFile, check, plan
 
     jobs = plan(args.inputs, args.output, args.output_dir, EXAMPLE_PATH)
-    try:
-        check(jobs, args.template)
-    except PlanError as error:
-        reporter.command(error)
-        return BAD_INPUT
-    directory = output_directory(args.output, args.output_dir)
-    if directory is not None:
-        try:
-            directory.mkdir(parents=True, exist_ok=True)
-        except OSError as error:
-            reporter.line(directory, "cannot create: %s" % (error.strerror or error))
-            return FAILED
+    directory = _Directory(report.directory, report)
+    report.total = len(jobs)
+    if any(job.target is STDOUT for job in jobs):
+        if was_closed(STDOUT):
+            report.command("cannot write to standard output: it is closed")
+            return FAILED_STATUS
+    for job in jobs:
+        if isinstance(job.target, Descriptor) and is_terminal(job.target) and not was_closed(job.target):
+            report.command("%s is a terminal; redirect it to a file, or name one with -o FILE" % job.target)
+            return BAD_INPUT_STATUS
 
     sources = []
     for job in jobs:
         try:
             sources.append(source_of(job.source, job.name, args.input_format))
-        except OSError as error:
-            reporter.line(job.name, "cannot read: %s" % (error.strerror or error))
-            return FAILED
+        except InputError as error:
+            report.line(job.name, error)
+            return error.status
+    read = [] if args.template is None else [ReadFile(Path(args.template), "the template %s" % args.template)]
+    if template is None:
+        read += front_matter_templates(sources)
+    try:
+        check(jobs, read)
+    except PlanError as error:
+        report.command(error)
+        return BAD_INPUT_STATUS
 
     workers = min(args.jobs or os.cpu_count() or 1, len(jobs))
-    progress = Progress(len(jobs))
-    reporter = Reporter(progress)
-    statuses, written = [], []
+    report.show_progress()
+    statuses = []
+    results = outcomes(sources, template, args.markdown, workers)
     try:
-        with contextlib.closing(outcomes(sources, template, args.markdown, workers)) as results:
-            for job, outcome in zip(jobs, results):
-                status, target = outcome.status, None
-                for warning in outcome.warnings:
-                    reporter.progress.message(shown(warning))
-                if status == OK:
-                    status, target = write(job, outcome, reporter)
-                else:
-                    reporter.line(job.name, outcome.message)
-                statuses.append(status)
-                if target is not None:
-                    written.append((target, len(outcome.data)))
-                progress.advance()
-    except Interrupted:
-        progress.close()
-        line = summary(jobs, written, len(statuses) - len(written), directory, interrupted=True)
-        print("quillmark: %s" % line, file=sys.stderr)
-        raise
-    progress.close()
-    line = summary(jobs, written, len(jobs) - len(written), directory)
-    if line is not None:
-        print(line, file=sys.stderr)
+        for job, outcome in zip(jobs, results):
+            for warning in outcome.warnings:
+                report.warning(warning)
+            if outcome.status == OK:
+                status = write(job, outcome, report, directory)
+            else:
+                status = outcome.status
+                report.line(job.name, outcome.message)
+            statuses.append(status)
+            report.advance()
+    finally:
+        results.close()
+    report.finish()
     return max(statuses)
 
 
 def main(argv=None):
-    args = parse_arguments(argv)
-    handlers = {signum: signal.signal(signum, _interrupt) for signum in (signal.SIGINT, signal.SIGTERM)}
-    try:
-        return run(args)
-    except Interrupted as stop:
-        return stop.status
-    finally:
-        for signum, handler in handlers.items():
-            signal.signal(signum, handler)
+    """The command; with `argv` None, the process's own arguments, and the
+    process then only exits afterwards: a signal that comes after the work
+    is done ends it as the signal does by default, without a traceback."""
+    secure_standard_descriptors()
+    with signals.handled(restore=argv is not None):
+        report = Report()
+        try:
+            # Reading the command line takes no time and cannot block; a
+            # signal meanwhile waits, so that the summary knows the batch.
+            with signals.deferred():
+                args = parse_arguments(argv)
+                from quillmark_cli.planning import output_directory
+
+                report.total = max(1, len(args.inputs))
+                report.directory = output_directory(args.output, args.output_dir)
+            return run(args, report)
+        except signals.Interrupted as stop:
+            report.interrupted()
+            return stop.status
 
 
 if __name__ == "__main__":

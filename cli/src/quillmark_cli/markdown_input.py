@@ -5,6 +5,7 @@ What the model cannot hold is said, one warning a thing, never dropped
 silently; the warnings come back with the description.
 """
 
+import itertools
 import json
 import re
 from pathlib import Path
@@ -16,13 +17,13 @@ from mdit_py_plugins.front_matter import front_matter_plugin
 
 from tolvek.doc.generator.core.enums import StyleNames
 
-from quillmark_cli.loading import InputError, parse_json, validate
+from quillmark_cli.characters import first_unwritable, strings, unwritable_message
+from quillmark_cli.errors import InputError
+from quillmark_cli.links import has_link, iter_links
+from quillmark_cli.loading import check_style_kinds, parse_json, validate
+from quillmark_cli.reading import decode_text, read_file
 
 OFFICIAL_TEMPLATE_PATH = Path(__file__).with_name("official-template.json")
-
-# The generator's link pattern: text it matches becomes a hyperlink when
-# markdown is on.
-LINK_PATTERN = re.compile(r"\[([^\]]+)\]\(([^)]+)\)")
 
 # Which template style each kind of block uses, overridable by `styles:` in
 # the front matter.
@@ -39,6 +40,9 @@ DEFAULT_STYLES = {
 }
 FRONT_MATTER_KEYS = ("template", "markdown", "styles")
 
+# A soft line break, until join_lines knows what it becomes.
+_SOFT_BREAK = "\0soft"
+
 BULLET = "\u2022"
 # Nested list items are indented by two ideographic spaces a level.
 INDENT = "\u3000\u3000"
@@ -50,8 +54,82 @@ def _is_cjk(char):
             or 0xFE30 <= code <= 0xFE4F or 0xFF00 <= code <= 0xFFEF or 0x20000 <= code <= 0x3FFFF)
 
 
-def _parser():
-    return MarkdownIt("commonmark").enable("table").use(front_matter_plugin).use(footnote_plugin)
+# Broken YAML whose first line is a key is front matter gone wrong, not
+# Markdown that happens to sit between two --- lines.
+_KEY_LINE = re.compile(r"[A-Za-z_][\w-]*[ \t]*:(?:[ \t]|$)")
+
+
+def _guard_nesting(md):
+    """markdown-it drops, without a word, the content of block quotes and
+    lists nested deeper than its limit; such a file is refused instead,
+    naming the first line that would be lost."""
+    tokenize = md.block.tokenize
+
+    def guarded(state, start_line, end_line, *rest):
+        if state.level >= md.options["maxNesting"]:
+            line = state.skipEmptyLines(start_line)
+            if line < end_line and state.sCount[line] >= state.blkIndent:
+                raise InputError("line %d" % (line + 1), "block quotes and lists nested too deeply to be read "
+                                 "(at most %d block quotes or %d lists, one inside another)" % (
+                                     md.options["maxNesting"] - 1, md.options["maxNesting"] // 2 - 1))
+        return tokenize(state, start_line, end_line, *rest)
+
+    md.block.tokenize = guarded
+    return md
+
+
+def _parser(front_matter=True):
+    md = MarkdownIt("commonmark").enable("table").use(footnote_plugin)
+    if front_matter:
+        md.use(front_matter_plugin)
+    return _guard_nesting(md)
+
+
+def _front_matter_only():
+    return MarkdownIt("zero").use(front_matter_plugin)
+
+
+def _read_front_matter(token):
+    """The front matter's mapping ({} when empty), or None when the block
+    between the --- lines is not front matter (a thematic break and a setext
+    heading, say): YAML that is not a mapping, or broken YAML that does not
+    begin like front matter."""
+    try:
+        data = yaml.safe_load(token.content)
+    except yaml.YAMLError as error:
+        first = next((line for line in token.content.splitlines() if line.strip() and not line.startswith("#")), "")
+        if not _KEY_LINE.match(first):
+            return None
+        mark = getattr(error, "problem_mark", None)
+        line = " (line %d)" % (mark.line + 2) if mark is not None else ""
+        raise InputError("front matter", "not valid YAML%s: %s" % (line, getattr(error, "problem", None) or error)) \
+            from None
+    if data is None:
+        return {}
+    return data if isinstance(data, dict) else None
+
+
+def front_matter_template(text):
+    """The template a Markdown text's front matter names (a str, relative to
+    the file), or None. Only the beginning of the text is parsed: as much as
+    holds the front matter."""
+    if not text.startswith("-"):
+        return None
+    size = 4096
+    while True:
+        cut = len(text) if size >= len(text) else text.rfind("\n", 0, size) + 1 or size
+        tokens = _front_matter_only().parse(text[:cut])
+        if tokens and tokens[0].type == "front_matter":
+            break
+        if cut >= len(text):
+            return None
+        size *= 4
+    try:
+        data = _read_front_matter(tokens[0])
+    except InputError:
+        return None
+    template = (data or {}).get("template")
+    return template if isinstance(template, str) and template else None
 
 
 class _Piece:
@@ -82,23 +160,16 @@ class _Converter:
 
     # --- front matter -------------------------------------------------------
 
-    def front_matter(self, token):
+    def front_matter(self, data):
         where = "front matter"
-        try:
-            data = yaml.safe_load(token.content)
-        except yaml.YAMLError as error:
-            mark = getattr(error, "problem_mark", None)
-            line = " (line %d)" % (mark.line + 2) if mark is not None else ""
-            raise InputError(where, "not valid YAML%s: %s" % (line, getattr(error, "problem", None) or error)) \
-                from None
-        if data is None:
-            return
-        if not isinstance(data, dict):
-            raise InputError(where, "expected a mapping of %s" % ", ".join(FRONT_MATTER_KEYS))
         unknown = sorted(str(k) for k in data if k not in FRONT_MATTER_KEYS)
         if unknown:
             raise InputError(where, "unexpected %s (expected %s)" % (", ".join(map(repr, unknown)),
                                                                    ", ".join(FRONT_MATTER_KEYS)))
+        for path, text in strings(data):
+            index = first_unwritable(text)
+            if index is not None:
+                raise InputError(where + ": " + ": ".join(map(str, path)), unwritable_message(text, index))
         if "markdown" in data:
             if not isinstance(data["markdown"], bool):
                 raise InputError(where + ": markdown", "expected true or false")
@@ -128,14 +199,11 @@ class _Converter:
         if not path.is_absolute():
             path = self.base / path
         try:
-            raw = path.read_bytes()
-        except OSError as error:
-            raise InputError(where, "cannot read %s: %s" % (template, error.strerror or error)) from None
-        try:
-            self.template = parse_json(raw)
+            self.template = parse_json(read_file(path))
             validate(self.template, "template")
+            check_style_kinds(self.template["styles"], "styles")
         except InputError as error:
-            raise InputError(where, "%s: %s" % (template, error)) from None
+            raise type(error)(where, "%s: %s" % (template, error)) from None
 
     # --- blocks -------------------------------------------------------------
 
@@ -145,9 +213,7 @@ class _Converter:
         while index < len(tokens):
             token = tokens[index]
             kind = token.type
-            if kind == "front_matter":
-                self.front_matter(token)
-            elif kind == "heading_open":
+            if kind == "heading_open":
                 self.heading(token, tokens[index + 1])
                 index += 2
             elif kind == "blockquote_open":
@@ -215,7 +281,7 @@ class _Converter:
         line = token.map[0] + 1
         self.warn(line, "code block written as plain paragraphs: the document model has no code")
         for text in token.content.rstrip("\n").split("\n"):
-            self.literal(self.styles["code"], text)
+            self.literal(self.styles["code"], text, line)
 
     def table(self, tokens, index):
         line = tokens[index].map[0] + 1
@@ -224,9 +290,10 @@ class _Converter:
         while tokens[index].type != "table_close":
             token = tokens[index]
             if token.type == "inline":
-                row.append(self.plain_text(self.inline(token, line, False)))
+                row_line = token.map[0] + 1 if token.map else line
+                row.append(self.plain_text(self.inline(token, row_line, False)))
             elif token.type == "tr_close":
-                self.literal(self.styles["table"], "\t".join(row))
+                self.literal(self.styles["table"], "\t".join(row), row_line)
                 row = []
             index += 1
         return index
@@ -241,22 +308,33 @@ class _Converter:
                 line = token.map[0] + 1
                 self.warn(line, "footnote [^%s] written as a plain paragraph at the end" % label)
                 text = self.plain_text(self.inline(token, line, False))
-                self.literal(self.styles["paragraph"], "[^%s]: %s" % (label, text))
+                self.literal(self.styles["paragraph"], "[^%s]: %s" % (label, text), line)
             index += 1
         return index
 
-    def literal(self, style, text):
+    def literal(self, style, text, line):
         """A paragraph whose text stays exactly as it is: runs, which the
         generator never scans for links."""
         element = {"type": "paragraph", "style_name": style}
         element["runs" if text else "text"] = [{"text": text}] if text else ""
+        self.append(element, line)
+
+    def append(self, element, line):
+        """Adds an element, refusing a character a Word document cannot hold
+        that a character reference (&#12;, say) put into it."""
+        for path, text in strings(element):
+            index = first_unwritable(text)
+            if index is not None:
+                raise InputError("line %d" % line, unwritable_message(text, index))
         self.elements.append(element)
 
     # --- inline content -----------------------------------------------------
 
     def inline(self, token, line, warn_images=True):
-        """The inline content of `token` as pieces; images become image
-        elements of their own."""
+        """The inline content of `token`, which starts on `line`, as pieces;
+        images become image elements of their own. Warnings name the line
+        of the construct: each line break inside the block moves on a
+        line."""
         pieces = []
         bold = italic = underline = 0
         link = None
@@ -265,9 +343,11 @@ class _Converter:
             if kind == "text" or kind == "code_inline":
                 pieces.append(_Piece(child.content, bold > 0, italic > 0, underline > 0, link))
             elif kind == "softbreak":
-                pieces.append(_Piece("\0soft", bold > 0, italic > 0, underline > 0, link))
+                pieces.append(_Piece(_SOFT_BREAK, bold > 0, italic > 0, underline > 0, link))
+                line += 1
             elif kind == "hardbreak":
                 pieces.append(_Piece("\n", bold > 0, italic > 0, underline > 0, link))
+                line += 1
             elif kind in ("strong_open", "strong_close"):
                 bold += 1 if kind.endswith("open") else -1
             elif kind in ("em_open", "em_close"):
@@ -280,6 +360,7 @@ class _Converter:
                     underline = max(0, underline - 1)
                 else:
                     self.warn(line, "HTML %s dropped: only <u>…</u> is understood" % child.content)
+                line += child.content.count("\n")
             elif kind == "link_open":
                 link = child.attrGet("href") or ""
             elif kind == "link_close":
@@ -293,6 +374,7 @@ class _Converter:
                                                 "text": alt})
                 else:
                     pieces.append(_Piece(alt))
+                line += sum(1 for c in child.children or [] if c.type in ("softbreak", "hardbreak"))
             elif kind == "footnote_ref":
                 label = child.meta.get("label", child.meta.get("id"))
                 self.warn(line, "footnote reference [^%s] written as plain text" % label)
@@ -303,12 +385,22 @@ class _Converter:
     def join_lines(pieces):
         """Soft line breaks joined as a reader expects: nothing between two
         CJK characters, one space otherwise."""
+        # The last character of text before each piece and the first after
+        # it, breaks skipped, found in one pass each way.
+        before, last = [], ""
+        for piece in pieces:
+            before.append(last)
+            if piece.text and piece.text is not _SOFT_BREAK:
+                last = piece.text[-1]
+        after, first = [""] * len(pieces), ""
+        for i in range(len(pieces) - 1, -1, -1):
+            after[i] = first
+            if pieces[i].text and pieces[i].text is not _SOFT_BREAK:
+                first = pieces[i].text[0]
         for i, piece in enumerate(pieces):
-            if piece.text != "\0soft":
-                continue
-            before = next((p.text[-1] for p in reversed(pieces[:i]) if p.text and p.text != "\0soft"), "")
-            after = next((p.text[0] for p in pieces[i + 1:] if p.text and p.text != "\0soft"), "")
-            piece.text = "" if before and after and _is_cjk(before) and _is_cjk(after) else " "
+            if piece.text is _SOFT_BREAK:
+                joined = before[i] and after[i] and _is_cjk(before[i]) and _is_cjk(after[i])
+                piece.text = "" if joined else " "
         return [p for p in pieces if p.text]
 
     def add(self, element, pieces, line):
@@ -319,7 +411,7 @@ class _Converter:
             if emphasised:
                 self.warn(line, "emphasis dropped: a paragraph with links cannot also carry bold or italic")
             text, spans = self.linked_text(pieces)
-            found = [m.span() for m in LINK_PATTERN.finditer(text)]
+            found = [(start, end) for start, end, _, _ in iter_links(text)]
             if found == spans and all(spans):
                 element["text"] = text
             else:
@@ -330,13 +422,14 @@ class _Converter:
             element["runs"] = self.runs(pieces)
         else:
             text = "".join(p.text for p in pieces)
-            if LINK_PATTERN.search(text):
+            if has_link(text):
                 element["runs"] = [{"text": text}]  # stays literal: runs are never scanned for links
             else:
                 element["text"] = text
         if element.get("text") or element.get("runs") or not images:
-            self.elements.append(element)
-        self.elements.extend(images)
+            self.append(element, line)
+        for image in images:
+            self.append(image, line)
 
     @staticmethod
     def segments(pieces):
@@ -344,25 +437,25 @@ class _Converter:
         link, its pieces joined."""
         i = 0
         while i < len(pieces):
-            url, text = pieces[i].url, ""
+            url, parts = pieces[i].url, []
             while i < len(pieces) and pieces[i].url == url:
-                text += pieces[i].text
+                parts.append(pieces[i].text)
                 i += 1
-            yield text, url
+            yield "".join(parts), url
 
     def linked_text(self, pieces):
         """The text with each link as [text](url), and the spans the links
         take; a span is None where a link cannot be written that way."""
-        text, spans = "", []
+        parts, spans, length = [], [], 0
         for label, url in self.segments(pieces):
-            if url is None:
-                text += label
-                continue
-            markup = "[%s](%s)" % (label, url)
-            ok = label and url and "]" not in label and ")" not in url and "\n" not in label
-            spans.append((len(text), len(text) + len(markup)) if ok else None)
-            text += markup
-        return text, spans
+            if url is not None:
+                markup = "[%s](%s)" % (label, url)
+                ok = label and url and "]" not in label and ")" not in url and "\n" not in label
+                spans.append((length, length + len(markup)) if ok else None)
+                label = markup
+            parts.append(label)
+            length += len(label)
+        return "".join(parts), spans
 
     def plain_text(self, pieces):
         """The text with each link as "text (url)"."""
@@ -370,15 +463,23 @@ class _Converter:
 
     @staticmethod
     def runs(pieces):
+        """Runs of the pieces, neighbours with the same emphasis joined."""
         runs = []
-        for piece in pieces:
-            settings = {"bold": piece.bold or None, "italic": piece.italic or None,
-                        "underline": piece.underline or None}
-            if runs and all(runs[-1].get(k) == v for k, v in settings.items()):
-                runs[-1]["text"] += piece.text
-            else:
-                runs.append(dict({"text": piece.text}, **{k: v for k, v in settings.items() if v}))
+        for emphasis, group in itertools.groupby(pieces, key=lambda piece: piece.emphasis):
+            settings = dict(zip(("bold", "italic", "underline"), emphasis))
+            runs.append(dict({"text": "".join(piece.text for piece in group)},
+                             **{key: True for key, value in settings.items() if value}))
         return runs
+
+
+def _check_characters(text):
+    """Refuses a character a Word document cannot hold, with its line and
+    column."""
+    index = first_unwritable(text)
+    if index is not None:
+        line = text.count("\n", 0, index) + 1
+        column = index - text.rfind("\n", 0, index)
+        raise InputError("line %d column %d" % (line, column), unwritable_message(text, index, position=False))
 
 
 def markdown_to_description(data, name, base, template_given=False):
@@ -386,12 +487,20 @@ def markdown_to_description(data, name, base, template_given=False):
     input called `name`, whose relative paths start at `base`. With
     `template_given` (a template from the command line), the front matter's
     template is not read."""
-    try:
-        text = data.decode("utf-8-sig")
-    except UnicodeDecodeError:
-        raise InputError(None, "not UTF-8 text") from None
+    text = decode_text(data)
+    _check_characters(text)
     converter = _Converter(name, Path(base), template_given)
-    converter.convert(_parser().parse(text))
+    tokens = _parser().parse(text)
+    if tokens and tokens[0].type == "front_matter":
+        front_matter = _read_front_matter(tokens[0])
+        if front_matter is None:
+            converter.warn(1, "the lines between the --- lines are not front matter (not a YAML mapping): read "
+                              "as Markdown")
+            tokens = _parser(front_matter=False).parse(text)
+        else:
+            converter.front_matter(front_matter)
+            tokens = tokens[1:]
+    converter.convert(tokens)
     template = converter.template
     if template is None:
         template = json.loads(OFFICIAL_TEMPLATE_PATH.read_text(encoding="utf-8"))

@@ -1,20 +1,24 @@
 """Where each input's package goes, decided before anything is converted, and
-the refusals when two inputs would write one file or an output would replace
-an input or the template."""
+the refusals when two inputs would write one file, an output would replace a
+file the conversion reads, or an output is a dangling symbolic link.
+
+Every check indexes the files by real path and by device and inode, so a
+batch of thousands of inputs is checked in time proportional to its size.
+"""
 
 import os
 from dataclasses import dataclass
 from pathlib import Path
 from typing import Optional, Union
 
+from quillmark_cli.streams import DASH, STDIN, STDOUT, Descriptor, descriptor_of
 from quillmark_cli.terminal import shown
-from quillmark_cli.writing import STDOUT
+from quillmark_cli.writing import is_dangling_link
 
 # The generator names its File itself; an input without a name of its own
 # (the bundled example, standard input) is written under that name, which is
 # this one.
 OWN_NAME = "output.docx"
-STDIN = "-"
 
 
 class PlanError(Exception):
@@ -23,10 +27,10 @@ class PlanError(Exception):
 
 @dataclass
 class Job:
-    source: Union[Path, str]  # a file, STDIN, or the bundled example
+    source: Union[Path, Descriptor]  # a file, STDIN, or the bundled example
     name: str  # how messages name the input
     named: bool  # whether the input has a name of its own for its package
-    target: Union[Path, str]  # a path, or STDOUT
+    target: Union[Path, Descriptor]  # a path, or a descriptor written into
     own_name_in: Optional[Path] = None  # set when the File's own name completes the target
 
     def target_for(self, file_name):
@@ -39,16 +43,24 @@ def names_a_directory(output):
     return text.endswith(os.sep) or text.endswith("/") or os.path.isdir(text)
 
 
+def output_target(output):
+    """What -o names: standard output for "-", a descriptor of this process
+    (/dev/stdout and the like), or a path."""
+    if output == DASH:
+        return STDOUT
+    return descriptor_of(output) or Path(output)
+
+
 def plan(inputs, output, output_dir, example):
-    """The jobs for `inputs` (paths or STDIN), or the bundled `example` when
-    there are none."""
+    """The jobs for `inputs` (paths, or "-" for standard input), or the
+    bundled `example` when there are none."""
     sources = [(example, "bundled example", False)] if not inputs else [
-        (STDIN if str(p) == STDIN else Path(p), "standard input" if str(p) == STDIN else str(p), str(p) != STDIN)
-        for p in inputs]
-    if output is not None and str(output) == STDOUT:
-        return [Job(source, name, named, STDOUT) for source, name, named in sources]
+        (STDIN, "standard input", False) if p == DASH else (Path(p), p, True) for p in inputs]
+    target = output_target(output) if output is not None else None
+    if isinstance(target, Descriptor):
+        return [Job(source, name, named, target) for source, name, named in sources]
     if output is not None and not names_a_directory(output):
-        return [Job(source, name, named, Path(output)) for source, name, named in sources]
+        return [Job(source, name, named, target) for source, name, named in sources]
     directory = Path(output) if output is not None else Path(output_dir) if output_dir is not None else None
     jobs = []
     for source, name, named in sources:
@@ -60,37 +72,78 @@ def plan(inputs, output, output_dir, example):
     return jobs
 
 
-def _same_file(a, b):
-    if os.path.realpath(str(a)) == os.path.realpath(str(b)):
-        return True
-    try:
-        return os.path.samefile(str(a), str(b))
-    except OSError:
-        return False
+class _FileIndex:
+    """Files by real path and by device and inode (hard links), each
+    remembering the first owner given."""
+
+    def __init__(self):
+        self.by_path, self.by_inode = {}, {}
+
+    @staticmethod
+    def _inode(path):
+        try:
+            status = os.stat(str(path))
+        except OSError:
+            return None
+        return status.st_dev, status.st_ino
+
+    def add(self, path, owner):
+        self.by_path.setdefault(os.path.realpath(str(path)), owner)
+        inode = self._inode(path)
+        if inode is not None:
+            self.by_inode.setdefault(inode, owner)
+
+    def owners(self, path):
+        found = [self.by_path.get(os.path.realpath(str(path)))]
+        inode = self._inode(path)
+        if inode is not None:
+            found.append(self.by_inode.get(inode))
+        return [owner for owner in found if owner is not None]
 
 
-def check(jobs, template_path=None):
-    """Refuses two inputs writing one file, and an output replacing an input
-    or the template."""
+@dataclass(frozen=True)
+class ReadFile:
+    """A file the conversion reads besides the inputs: `what` says how a
+    message names it."""
+    path: Path
+    what: str
+    order: int = 0
+
+
+def check(jobs, templates=()):
+    """Refuses two inputs writing one file, an output replacing an input or
+    a template the conversion reads (`templates`: ReadFile), and an output
+    that is a dangling symbolic link."""
     written = {}
     for job in jobs:
-        if job.target == STDOUT:
+        if isinstance(job.target, Descriptor):
             continue
+        if is_dangling_link(job.target):
+            raise PlanError("%s is a symbolic link to nothing: not writing through it" % shown(job.target))
         key = os.path.realpath(str(job.target))
         if key in written:
             raise PlanError("%s and %s would both be written to %s" % (
                 shown(written[key].name), shown(job.name), shown(job.target)))
         written[key] = job
+
+    read = _FileIndex()
+    for order, job in enumerate(jobs):
+        if isinstance(job.source, Path):
+            read.add(job.source, (order, job))
+    for template in templates:
+        read.add(template.path, (len(jobs) + template.order, template))
     for job in jobs:
-        if job.target == STDOUT:
+        if isinstance(job.target, Descriptor):
             continue
-        for other in jobs:
-            if isinstance(other.source, Path) and _same_file(job.target, other.source):
-                whose = "itself" if other is job else "%s, an input" % shown(other.name)
-                raise PlanError("the package of %s would replace %s" % (shown(job.name), whose))
-        if template_path is not None and _same_file(job.target, template_path):
-            raise PlanError("the package of %s would replace the template %s" % (shown(job.name),
-                                                                                   shown(template_path)))
+        owners = read.owners(job.target)
+        if not owners:
+            continue
+        _, owner = min(owners, key=lambda found: found[0])
+        if owner is job:
+            raise PlanError("the package of %s would replace itself" % shown(job.name))
+        if isinstance(owner, Job):
+            raise PlanError("the package of %s would replace %s, an input" % (shown(job.name), shown(owner.name)))
+        raise PlanError("the package of %s would replace %s" % (shown(job.name), owner.what))
 
 
 def output_directory(output, output_dir):
@@ -98,6 +151,6 @@ def output_directory(output, output_dir):
     (-d DIR, or -o DIR/), or None."""
     if output_dir is not None:
         return Path(output_dir)
-    if output is not None and str(output) != STDOUT and names_a_directory(output):
+    if output is not None and output != DASH and names_a_directory(output) and descriptor_of(output) is None:
         return Path(output)
     return None

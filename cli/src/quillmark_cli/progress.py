@@ -3,25 +3,31 @@ terminal, with messages printed above it."""
 
 import sys
 
-from tqdm import tqdm
-
 
 class Progress:
     def __init__(self, total, stream=None):
         self.stream = stream or sys.stderr
-        enabled = total > 1 and self.stream.isatty()
-        self.bar = tqdm(total=total, file=self.stream, unit="doc", disable=not enabled, leave=False,
-                        dynamic_ncols=True, bar_format="{l_bar}{bar}| {n_fmt}/{total_fmt} [{elapsed}<{remaining}]")
+        self.bar = None
+        if total > 1 and self.stream.isatty():
+            from tqdm import tqdm  # only where a bar is shown: it takes a while to import
 
-    def message(self, line):
-        """One line above the bar (or plainly, without one)."""
-        if self.bar.disable:
-            print(line, file=self.stream, flush=True)
+            self.bar = tqdm(total=total, file=self.stream, unit="doc", leave=False, dynamic_ncols=True,
+                            bar_format="{l_bar}{bar}| {n_fmt}/{total_fmt} [{elapsed}<{remaining}]")
+
+    def write(self, text):
+        """Writes `text` (whole lines) above the bar, or plainly without one,
+        in one write."""
+        if self.bar is None:
+            self.stream.write(text)
+            self.stream.flush()
         else:
-            self.bar.write(line, file=self.stream)
+            self.bar.write(text, file=self.stream, end="")
 
     def advance(self):
-        self.bar.update(1)
+        if self.bar is not None:
+            self.bar.update(1)
 
     def close(self):
-        self.bar.close()
+        if self.bar is not None:
+            self.bar.close()
+            self.bar = None

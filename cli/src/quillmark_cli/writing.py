@@ -1,15 +1,21 @@
 """Writing packages as a Unix tool writes files: a regular file is replaced
-atomically and keeps its mode (and owner, where the process may set it), a new
-one gets the mode the umask allows, and anything else (a FIFO, a device,
-standard output) is written into directly."""
+atomically and keeps its mode (and owner, where the process may set it), a
+new one gets the mode the umask allows, a symbolic link is written through
+to its target, and anything else (a FIFO, a device, one of the process's
+own descriptors) is written into directly."""
 
+import errno
 import os
 import stat
-import sys
 import tempfile
 from pathlib import Path
 
-STDOUT = "-"
+from quillmark_cli.signals import deferred
+from quillmark_cli.streams import Descriptor, write_all
+
+# Temporary files are named after their target, shortened so that the name
+# stays within the file system's limit whenever the target's does.
+_SHOWN_NAME_CHARACTERS = 40
 
 
 def _umask():
@@ -23,60 +29,74 @@ def new_file_mode():
     return 0o666 & ~_umask()
 
 
-def write_atomically(target, data, existing=None):
+def _keep_attributes(fd, existing):
+    """The replaced file's owner and group where the process may set them,
+    then its mode, special bits included (changing the owner clears the
+    set-user-ID and set-group-ID bits, so the mode comes second)."""
+    try:
+        os.fchown(fd, existing.st_uid, existing.st_gid)
+    except PermissionError:
+        pass  # the new file stays the writer's, as with any editor
+    os.fchmod(fd, stat.S_IMODE(existing.st_mode))
+
+
+def write_atomically(target, data, existing=None, on_written=None):
     """Writes `data` to a temporary file beside `target`, then renames it over
     `target`. Either the whole new file is there afterwards, or the old one.
-    `existing` is the stat of the regular file being replaced, if any."""
+    `existing` is the stat of the regular file being replaced, if any;
+    `on_written` runs together with the rename, uninterrupted."""
     target = Path(target)
-    handle, temporary = tempfile.mkstemp(dir=str(target.parent), prefix="." + target.name + ".", suffix=".tmp")
+    with deferred():  # the temporary file is never left unrecorded
+        handle, temporary = tempfile.mkstemp(dir=str(target.parent), suffix=".tmp",
+                                             prefix="." + target.name[:_SHOWN_NAME_CHARACTERS] + ".")
     try:
         with os.fdopen(handle, "wb") as stream:
             if existing is not None:
-                os.fchmod(stream.fileno(), stat.S_IMODE(existing.st_mode))
-                try:
-                    os.fchown(stream.fileno(), existing.st_uid, existing.st_gid)
-                except PermissionError:
-                    pass  # the new file stays the writer's, as with any editor
+                _keep_attributes(stream.fileno(), existing)
             else:
                 os.fchmod(stream.fileno(), new_file_mode())
             stream.write(data)
             stream.flush()
             os.fsync(stream.fileno())
-        os.replace(temporary, str(target))
-    except BaseException:
-        try:
-            os.unlink(temporary)
-        except FileNotFoundError:
-            pass
-        raise
+        with deferred():
+            os.replace(temporary, str(target))
+            temporary = None
+            if on_written is not None:
+                on_written()
+    finally:
+        if temporary is not None:
+            try:
+                os.unlink(temporary)
+            except FileNotFoundError:
+                pass
 
 
-def write_package(target, data):
-    """Writes `data` to `target`: a path, or STDOUT."""
-    if str(target) == STDOUT:
-        stream = sys.stdout.buffer
-        stream.write(data)
-        stream.flush()
+def is_dangling_link(path):
+    return os.path.islink(str(path)) and not os.path.exists(str(path))
+
+
+def write_package(target, data, on_written=None):
+    """Writes `data` to `target`: a path or a Descriptor. `on_written` runs
+    as soon as the package is in place."""
+    done = on_written or (lambda: None)
+    if isinstance(target, Descriptor):
+        write_all(target, data)
+        done()
         return
+    if is_dangling_link(target):
+        raise OSError(errno.ENOENT, "not writing through a dangling symbolic link")
+    # A link is written through to its target, as a shell's redirection
+    # writes, and the target keeps its place and its mode.
+    real = os.path.realpath(str(target))
     try:
-        existing = os.stat(str(target))
+        existing = os.stat(real)
     except FileNotFoundError:
         existing = None
     if existing is not None and not stat.S_ISREG(existing.st_mode):
         # A FIFO or a device is written into; replacing it with a regular
         # file would break whoever reads from it.
-        with open(str(target), "wb") as stream:
+        with open(real, "wb") as stream:
             stream.write(data)
+        done()
         return
-    write_atomically(target, data, existing)
-
-
-def silence_stdout():
-    """After a failed write to standard output (a closed pipe, a full
-    device), make the interpreter's own final flush harmless."""
-    try:
-        devnull = os.open(os.devnull, os.O_WRONLY)
-        os.dup2(devnull, sys.stdout.fileno())
-        os.close(devnull)
-    except (OSError, ValueError):
-        pass
+    write_atomically(real, data, existing, done)

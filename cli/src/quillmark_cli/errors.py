@@ -1,0 +1,22 @@
+"""The two ways an input can fail before the generator runs, told apart by
+the exit status they give."""
+
+BAD_INPUT_STATUS = 2
+FAILED_STATUS = 1
+
+
+class InputError(Exception):
+    """Input that cannot be converted (exit status 2): `where` names the
+    place in the file."""
+
+    status = BAD_INPUT_STATUS
+
+    def __init__(self, where, message):
+        super().__init__("%s: %s" % (where, message) if where else message)
+
+
+class ReadFailure(InputError):
+    """A file that exists but cannot be read: a file-system failure (exit
+    status 1), not bad input."""
+
+    status = FAILED_STATUS

@@ -1,0 +1,56 @@
+"""SIGINT and SIGTERM: the command stops cleanly with 128 + the signal.
+
+The first signal raises Interrupted wherever the command is; later ones are
+only noted, so that the cleanup the first one started (removing a temporary
+file, ending the workers) cannot itself be cut short. Short stretches that
+must not be split (a message line, renaming a finished file and counting it)
+run with both signals deferred.
+"""
+
+import contextlib
+import signal
+
+STOPPING = (signal.SIGINT, signal.SIGTERM)
+
+
+class Interrupted(BaseException):
+    """SIGINT or SIGTERM arrived; the command stops with 128 + the signal."""
+
+    def __init__(self, signum):
+        super().__init__(signum)
+        self.status = 128 + signum
+
+
+class _Handler:
+    def __init__(self):
+        self.received = None
+
+    def __call__(self, signum, _frame):
+        if self.received is not None:
+            return  # already stopping
+        self.received = signum
+        raise Interrupted(signum)
+
+
+@contextlib.contextmanager
+def handled(restore=True):
+    """Installs the handlers for the duration of the block; afterwards the
+    previous ones come back, or (`restore` false) the system's defaults."""
+    handler = _Handler()
+    previous = {signum: signal.signal(signum, handler) for signum in STOPPING}
+    try:
+        yield handler
+    finally:
+        for signum, old in previous.items():
+            signal.signal(signum, old if restore else signal.SIG_DFL)
+
+
+@contextlib.contextmanager
+def deferred():
+    """Runs the block with SIGINT and SIGTERM held back; one that arrives
+    meanwhile is handled as soon as the block ends."""
+    old = signal.pthread_sigmask(signal.SIG_BLOCK, STOPPING)
+    try:
+        yield
+    finally:
+        signal.pthread_sigmask(signal.SIG_SETMASK, old)
