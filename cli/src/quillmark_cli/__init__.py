@@ -1,3 +1,3 @@
 """Command-line conversion of JSON documents into .docx packages."""
 
-__version__ = "0.1.0"
+__version__ = "0.2.0"
