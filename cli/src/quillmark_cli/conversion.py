@@ -67,6 +67,17 @@ def convert(source, template, markdown):
     return Outcome(OK, data=result.data, file_name=result.name, warnings=warnings)
 
 
+def prepare_workers(sources):
+    """Imports, before the workers are forked, what converting the sources
+    needs: the workers then share it instead of each importing it again."""
+    from quillmark_cli.loading import load_schema_validators
+
+    load_schema_validators()
+    if any(source.markdown_format for source in sources):
+        import quillmark_cli.markdown_input  # noqa: F401
+    import tolvek.doc.generator.generate.generators.quillmark  # noqa: F401
+
+
 def outcomes(sources, template, markdown, workers):
     """Outcome of each source, in order, converting up to `workers` at once."""
     tasks = [(source, template, markdown) for source in sources]
@@ -75,6 +86,8 @@ def outcomes(sources, template, markdown, workers):
             yield convert(*task)
         return
     from quillmark_cli.workers import WorkerDied, WorkerPool
+
+    prepare_workers(sources)
 
     with WorkerPool(workers, convert) as pool:
         for result in pool.results(tasks):

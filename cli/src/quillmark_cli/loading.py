@@ -14,6 +14,7 @@ from tolvek.doc.generator.generate.models import (
 from quillmark_cli.characters import unwritable_strings
 from quillmark_cli.errors import InputError
 from quillmark_cli.reading import decode_text, read_file
+from quillmark_cli.signals import deferred
 
 SCHEMA_PATH = Path(__file__).with_name("schema.json")
 EXAMPLE_PATH = Path(__file__).with_name("example.json")
@@ -38,12 +39,23 @@ def load_schema():
 def _validator(definition=None):
     """A validator for a whole input file, or for one of its definitions
     (for example a template file) when `definition` is given."""
-    import jsonschema  # only where something is validated: it takes a while to import
+    # Imported only where something is validated: it takes a while. Signals
+    # wait meanwhile: on Python 3.8 its import runs `uname -p` (uuid asks
+    # platform), and a process interrupted while starting that one would
+    # leave it behind.
+    with deferred():
+        import jsonschema
 
     schema = load_schema()
     if definition is not None:
         schema = {"$schema": schema["$schema"], "$defs": schema["$defs"], "$ref": "#/$defs/" + definition}
     return jsonschema.Draft202012Validator(schema)
+
+
+def load_schema_validators():
+    """The validators for input files and template files, made now."""
+    _validator()
+    _validator("template")
 
 
 class _Refused:

@@ -243,6 +243,7 @@ def run(args, report):
     from quillmark_cli.loading import EXAMPLE_PATH
     from quillmark_cli.planning import PlanError, ReadFile, check, plan
 
+    signals.checkpoint()
     jobs = plan(args.inputs, args.output, args.output_dir, EXAMPLE_PATH)
     directory = _Directory(report.directory, report)
     report.total = len(jobs)
@@ -277,6 +278,7 @@ def run(args, report):
     results = outcomes(sources, template, args.markdown, workers)
     try:
         for job, outcome in zip(jobs, results):
+            signals.checkpoint()
             for warning in outcome.warnings:
                 report.warning(warning)
             if outcome.status == OK:
@@ -288,6 +290,7 @@ def run(args, report):
             report.advance()
     finally:
         results.close()
+    signals.checkpoint()
     report.finish()
     return max(statuses)
 
@@ -308,8 +311,11 @@ def main(argv=None):
 
                 report.total = max(1, len(args.inputs))
                 report.directory = output_directory(args.output, args.output_dir)
-            return run(args, report)
+            status = run(args, report)
+            signals.checkpoint()
+            return status
         except signals.Interrupted as stop:
+            signals.delivered()
             report.interrupted()
             return stop.status
 

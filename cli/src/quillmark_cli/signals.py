@@ -2,9 +2,12 @@
 
 The first signal raises Interrupted wherever the command is; later ones are
 only noted, so that the cleanup the first one started (removing a temporary
-file, ending the workers) cannot itself be cut short. Short stretches that
-must not be split (a message line, renaming a finished file and counting it)
-run with both signals deferred.
+file, ending the workers) cannot itself be cut short. Python drops an
+exception raised where it cannot propagate (in a weak reference's callback
+during an import, say), so the command also passes checkpoints, which raise
+the interruption again if it never arrived. Short stretches that must not be
+split (a message line, renaming a finished file and counting it) run with
+both signals deferred.
 """
 
 import contextlib
@@ -24,6 +27,7 @@ class Interrupted(BaseException):
 class _Handler:
     def __init__(self):
         self.received = None
+        self.delivered = False
 
     def __call__(self, signum, _frame):
         if self.received is not None:
@@ -32,17 +36,38 @@ class _Handler:
         raise Interrupted(signum)
 
 
+_handler = None
+
+
 @contextlib.contextmanager
 def handled(restore=True):
     """Installs the handlers for the duration of the block; afterwards the
-    previous ones come back, or (`restore` false) the system's defaults."""
-    handler = _Handler()
+    previous ones come back, or (`restore` false) the system's defaults.
+    Interrupted, once it reaches the block's own handler, must be marked
+    with delivered()."""
+    global _handler
+    handler, outer = _Handler(), _handler
     previous = {signum: signal.signal(signum, handler) for signum in STOPPING}
+    _handler = handler
     try:
         yield handler
     finally:
+        _handler = outer
         for signum, old in previous.items():
             signal.signal(signum, old if restore else signal.SIG_DFL)
+
+
+def checkpoint():
+    """Raises Interrupted if a signal came and its exception was lost."""
+    handler = _handler
+    if handler is not None and handler.received is not None and not handler.delivered:
+        raise Interrupted(handler.received)
+
+
+def delivered():
+    """The interruption has reached the code that reports it."""
+    if _handler is not None:
+        _handler.delivered = True
 
 
 @contextlib.contextmanager

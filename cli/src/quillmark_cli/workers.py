@@ -16,7 +16,6 @@ command waiting forever or leave a worker behind it.
 """
 
 import ctypes
-import ctypes.util
 import multiprocessing
 import multiprocessing.connection
 import os
@@ -24,7 +23,7 @@ import signal
 import sys
 import time
 
-from quillmark_cli.signals import STOPPING, deferred
+from quillmark_cli.signals import STOPPING, checkpoint, deferred
 
 # How long ending the workers may take, at most, in each of its stages.
 GRACE_SECONDS = 2.0
@@ -44,8 +43,9 @@ class WorkerDied(Exception):
 
 def _die_with_parent(parent):
     try:
-        libc = ctypes.CDLL(ctypes.util.find_library("c"), use_errno=True)
-        libc.prctl(_PR_SET_PDEATHSIG, signal.SIGKILL, 0, 0, 0)
+        # The process's own symbols include the C library's (finding it by
+        # name would start a program).
+        ctypes.CDLL(None).prctl(_PR_SET_PDEATHSIG, signal.SIGKILL, 0, 0, 0)
     except (OSError, AttributeError):  # not Linux: the parent's deadlines still hold
         pass
     if os.getppid() != parent:  # the parent died before the request took effect
@@ -120,6 +120,7 @@ class WorkerPool:
         while len(self.workers) < min(self.count, len(tasks)):
             self._start()
         while next_result < len(tasks):
+            checkpoint()
             for worker in self.workers:
                 if worker.task is None and next_task < len(tasks):
                     try:
