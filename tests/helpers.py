@@ -1,7 +1,10 @@
 """Builders for model objects and readers for generated packages, shared by the tests."""
 
 import io
+import time
 import zipfile
+from contextlib import contextmanager
+from types import SimpleNamespace
 
 import docx
 from lxml import etree
@@ -27,6 +30,19 @@ class FaithfulQuillmark(Quillmark):
 
     def add_paragraph(self, doc, element, template):
         return super().add_paragraph(doc, element, template)
+
+
+@contextmanager
+def frozen_clock(when=(2026, 12, 9, 8, 30, 0)):
+    """zipfile's clock stopped, so that two packages differ only where their
+    contents do (writestr stamps each member with the time it is written)."""
+    stamp = time.mktime(when + (0, 0, -1))
+    clock = SimpleNamespace(time=lambda: stamp, localtime=time.localtime)
+    saved, zipfile.time = zipfile.time, clock
+    try:
+        yield
+    finally:
+        zipfile.time = saved
 
 
 def w(tag):
@@ -87,5 +103,6 @@ __all__ = [
     "AlignmentTypes", "Config", "Document", "Element", "ElementTypes", "FaithfulQuillmark", "File", "Font", "NS",
     "ParagraphFormat",
     "Quillmark", "R", "Run", "Style", "StyleName", "StyleNames", "Template", "W",
-    "body_paragraphs", "generate", "header", "official_template", "paragraph", "part_xml", "read", "style", "title", "w",
+    "body_paragraphs", "frozen_clock", "generate", "header", "official_template", "paragraph", "part_xml", "read",
+    "style", "title", "w",
 ]

@@ -1,9 +1,14 @@
-// generate() and save(): one document from start to serialised package.
+// generate() and save(): one document from start to serialised package, by
+// whichever of three ways applies: the package written directly (package/),
+// the elements written directly (direct/), or every step through python-docx
+// and the methods looked up on self (the faithful path).
 #include "binding/checks.hpp"
 #include "binding/names.hpp"
-#include "quillmark/direct_paths.hpp"
+#include "quillmark/direct/steps.hpp"
+#include "quillmark/document_driver.hpp"
 #include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
+#include "quillmark/package/package_path.hpp"
 
 namespace quillmark {
 
@@ -17,13 +22,6 @@ const binding::Name *const written_types[] = {&names::TITLE, &names::HEADER, &na
 
 inline binding::Name output_name{"output.docx"};
 
-bool is_written(const Call &c, py::handle element_type) {
-  for (const binding::Name *name : written_types) {
-    if (binding::equals(element_type, c.global(names::ElementTypes).attr(*name))) return true;
-  }
-  return false;
-}
-
 // Styles and elements through python-docx's high-level API, every step looked
 // up on self.
 void build_faithfully(const Call &c, py::handle self, py::handle doc, py::handle document, py::handle template_) {
@@ -35,7 +33,7 @@ void build_faithfully(const Call &c, py::handle self, py::handle doc, py::handle
 }
 
 // The same, with the generator's own set_styles and add_paragraph taking the
-// direct path (direct_guards.hpp); overrides are called as above.
+// direct path (direct/guards.hpp); overrides are called as above.
 void build_directly(const Call &c, py::handle self, py::handle doc, py::handle document, py::handle template_) {
   direct::Context context(c, doc);
   py::object method;
@@ -59,19 +57,29 @@ void build_directly(const Call &c, py::handle self, py::handle doc, py::handle d
 
 }  // namespace
 
+bool is_written(const Call &c, py::handle element_type) {
+  for (const binding::Name *name : written_types) {
+    if (binding::equals(element_type, c.global(names::ElementTypes).attr(*name))) return true;
+  }
+  return false;
+}
+
 py::object generate(const Call &c) {
   py::handle self = c.self();
   py::handle document = c.arg(0);
   py::handle template_ = c.arg(1);
 
-  py::object doc = call(c.global(names::PyDocxDocument));
-  call_method(self, names::_init_numbering, doc);
-  if (direct::Context::applies(doc)) {
-    build_directly(c, self, doc, document, template_);
-  } else {
-    build_faithfully(c, self, doc, document, template_);
+  py::object data;
+  if (!package::write_package(c, self, document, template_, data)) {
+    py::object doc = call(c.global(names::PyDocxDocument));
+    call_method(self, names::_init_numbering, doc);
+    if (direct::Context::applies(doc)) {
+      build_directly(c, self, doc, document, template_);
+    } else {
+      build_faithfully(c, self, doc, document, template_);
+    }
+    data = call_method(self, names::save, doc);
   }
-  py::object data = call_method(self, names::save, doc);
   return call(c.global(names::File), names::kw_name_data, output_name, data);
 }
 

@@ -3,12 +3,18 @@
 #include "binding/names.hpp"
 #include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
+#include "quillmark/template_settings.hpp"
 #include "quillmark/wordml.hpp"
 
 namespace quillmark {
 
 using binding::call;
 using binding::call_method;
+
+const FontSettingRead font_setting_reads[kFontSettingReads] = {
+    {&names::name, 0}, {&names::name, 0}, {&names::color, 1},  {&names::size, 2},
+    {&names::bold, 3}, {&names::bold, 3}, {&names::italic, 4}, {&names::underline, 5},
+};
 
 py::object set_font_style(const Call &c) {
   py::handle doc_style = c.arg(0);

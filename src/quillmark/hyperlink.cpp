@@ -25,12 +25,6 @@ inline binding::Name link_symbol_text{"(查看原文)"};
 const wordml::ValueElement link_bold = {wml::b, wml::true_value};
 const wordml::ValueElement link_look[] = {{wml::color, wml::blue}, {wml::u, wml::single}};
 
-py::str shown_text(py::handle text) {
-  PyObject *replaced = PyUnicode_Replace(text.ptr(), link_symbol.get().ptr(), link_symbol_text.get().ptr(), -1);
-  if (replaced == nullptr) throw py::error_already_set();
-  return py::reinterpret_steal<py::str>(replaced);
-}
-
 // Readers drop leading and trailing white space of a w:t unless asked to keep
 // it; python-docx asks in exactly this case for its own runs.
 bool has_outer_space(py::handle text) { return py::len(call_method(text, names::strip)) < py::len(text); }
@@ -55,6 +49,18 @@ py::object link_run(const Call &c, py::handle text, py::handle style_name, py::h
 
 py::handle hyperlink_relationship_type() { return hyperlink_relationship; }
 
+py::str shown_text(py::handle text) {
+  PyObject *replaced = PyUnicode_Replace(text.ptr(), link_symbol.get().ptr(), link_symbol_text.get().ptr(), -1);
+  if (replaced == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(replaced);
+}
+
+void check_hyperlink_arguments(py::handle url, py::handle text, py::handle style_name) {
+  binding::require_exact_type(url, &PyUnicode_Type, "url");
+  binding::require_exact_type(text, &PyUnicode_Type, "text");
+  binding::require_exact_type(style_name, &PyUnicode_Type, "style_name");
+}
+
 void set_link_text(const Call &c, py::handle t, py::handle text) {
   t.attr(names::text) = text;
   if (has_outer_space(text)) call_method(t, names::set, wordml::qn(c, wml::xml_space), wml::preserve);
@@ -68,10 +74,7 @@ py::object hyperlink_element(const Call &c, py::handle r_id, py::handle text, py
 
 void write_hyperlink(const Call &c, py::handle paragraph, py::handle url, py::handle text, py::handle style_name,
                      py::handle bold, const Relate &relate, const Build &build) {
-  binding::require_exact_type(url, &PyUnicode_Type, "url");
-  binding::require_exact_type(text, &PyUnicode_Type, "text");
-  binding::require_exact_type(style_name, &PyUnicode_Type, "style_name");
-
+  check_hyperlink_arguments(url, text, style_name);
   py::str link_text = shown_text(text);
   py::object r_id = relate(url);
 

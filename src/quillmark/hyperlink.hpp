@@ -13,6 +13,12 @@ namespace py = pybind11;
 // The relationship type of an external hyperlink.
 py::handle hyperlink_relationship_type();
 
+// The link's text as readers see it: the link symbol shown as a note.
+py::str shown_text(py::handle text);
+
+// _add_hyperlink's checks on entry: url, text and style_name exact str.
+void check_hyperlink_arguments(py::handle url, py::handle text, py::handle style_name);
+
 // Makes the relationship for `url` and returns its id.
 using Relate = std::function<py::object(py::handle url)>;
 

@@ -35,23 +35,21 @@ bool is_plain_link_pattern(py::handle pattern) {
   return flags == kDefaultFlags;
 }
 
+namespace {
+
 // For a match starting at a "[", the link text can only end at the first "]"
 // after it, and the target at the first ")" after the "(" that must follow
 // that "]": a shorter stretch would leave a character of the excluded kind
 // where the closing one must be, and backtracking cannot help. So each "["
 // has at most one candidate, found from the next "]" and the next ")", which
 // only ever move forward.
-std::vector<LinkMatch> find_markdown_links(py::handle text) {
-  const Py_ssize_t length = PyUnicode_GET_LENGTH(text.ptr());
-  const int kind = PyUnicode_KIND(text.ptr());
-  const void *data = PyUnicode_DATA(text.ptr());
-  const auto at = [&](Py_ssize_t i) { return PyUnicode_READ(kind, data, i); };
+template <class At>
+std::vector<LinkMatch> scan(Py_ssize_t length, const At &at) {
   // The first `wanted` at or after `from`, or `length`.
   const auto next = [&](Py_UCS4 wanted, Py_ssize_t from) {
     while (from < length && at(from) != wanted) ++from;
     return from;
   };
-
   std::vector<LinkMatch> matches;
   Py_ssize_t close_bracket = -1, close_paren = -1;
   for (Py_ssize_t start = next('[', 0); start < length; start = next('[', start + 1)) {
@@ -65,6 +63,19 @@ std::vector<LinkMatch> find_markdown_links(py::handle text) {
     start = close_paren;  // the next match starts after this one
   }
   return matches;
+}
+
+}  // namespace
+
+std::vector<LinkMatch> find_markdown_links(py::handle text) {
+  const int kind = PyUnicode_KIND(text.ptr());
+  const void *data = PyUnicode_DATA(text.ptr());
+  return scan(PyUnicode_GET_LENGTH(text.ptr()), [&](Py_ssize_t i) { return PyUnicode_READ(kind, data, i); });
+}
+
+std::vector<LinkMatch> find_markdown_links(std::string_view utf8) {
+  return scan(static_cast<Py_ssize_t>(utf8.size()),
+              [&](Py_ssize_t i) { return static_cast<Py_UCS4>(static_cast<unsigned char>(utf8[static_cast<std::size_t>(i)])); });
 }
 
 }  // namespace quillmark

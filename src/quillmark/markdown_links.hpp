@@ -13,6 +13,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <string_view>
 #include <vector>
 
 namespace quillmark {
@@ -41,5 +42,9 @@ bool is_plain_link_pattern(py::handle pattern);
 // The matches re.finditer gives for the link pattern in `text` (an exact
 // str), in order.
 std::vector<LinkMatch> find_markdown_links(py::handle text);
+
+// The same matches in the text's UTF-8 form, in bytes: the pattern's
+// delimiters are ASCII, which no other character's bytes contain.
+std::vector<LinkMatch> find_markdown_links(std::string_view utf8);
 
 }  // namespace quillmark

@@ -40,12 +40,19 @@ py::object numbering_properties(py::handle paragraph) {
 // Headers refer to the outline list (instance 1) at list level `level` - 1.
 // Second-level headers are not numbered, and neither is a header whose level
 // is missing or None.
-void number_header(const Call &c, py::handle paragraph, py::handle element) {
-  if (!binding::equals(element.attr(names::type), c.global(names::ElementTypes).attr(names::HEADER))) return;
-  if (!binding::has_attribute(element, names::level)) return;
+py::object numbered_level(const Call &c, py::handle element) {
+  if (!binding::equals(element.attr(names::type), c.global(names::ElementTypes).attr(names::HEADER))) {
+    return py::object();
+  }
+  if (!binding::has_attribute(element, names::level)) return py::object();
   py::object level = element.attr(names::level);
-  if (level.is_none() || !binding::differs(level, py::int_(2))) return;
+  if (level.is_none() || !binding::differs(level, py::int_(2))) return py::object();
+  return level;
+}
 
+void number_header(const Call &c, py::handle paragraph, py::handle element) {
+  py::object level = numbered_level(c, element);
+  if (!level) return;
   call_method(numbering_properties(paragraph), names::get_or_add_numId).attr(names::val) = py::int_(1);
   PyObject *list_level = PyNumber_Subtract(level.ptr(), py::int_(1).ptr());
   if (list_level == nullptr) throw py::error_already_set();

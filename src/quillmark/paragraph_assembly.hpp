@@ -19,6 +19,10 @@ bool is_template_style(py::handle template_, py::handle name);
 py::object paragraph_style(const binding::Call &c, py::handle element, py::handle template_,
                            const std::function<bool(py::handle)> &in_document);
 
+// The element's `level` when it is a header that gets outline numbering,
+// else null; read as add_paragraph reads it.
+py::object numbered_level(const binding::Call &c, py::handle element);
+
 // Outline numbering for a header paragraph (see paragraph_assembly.cpp).
 void number_header(const binding::Call &c, py::handle paragraph, py::handle element);
 

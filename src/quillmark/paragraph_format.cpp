@@ -3,6 +3,7 @@
 #include "binding/names.hpp"
 #include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"
+#include "quillmark/template_settings.hpp"
 
 namespace quillmark {
 
@@ -20,7 +21,7 @@ struct ParagraphSetting {
 };
 
 // Applied in this order, each through the style's paragraph_format.
-const ParagraphSetting paragraph_settings[] = {
+const ParagraphSetting paragraph_settings[kParagraphSettings] = {
     {names::alignment, Setting::alignment},
     {names::left_indent, Setting::length},
     {names::right_indent, Setting::length},
@@ -46,6 +47,12 @@ py::object document_value(const Call &call, const ParagraphSetting &setting, py:
 }
 
 }  // namespace
+
+const binding::Name *const paragraph_setting_names[kParagraphSettings] = {
+    &paragraph_settings[0].name, &paragraph_settings[1].name, &paragraph_settings[2].name,
+    &paragraph_settings[3].name, &paragraph_settings[4].name, &paragraph_settings[5].name,
+    &paragraph_settings[6].name, &paragraph_settings[7].name, &paragraph_settings[8].name,
+};
 
 py::object set_paragraph_format(const Call &call) {
   py::handle doc_style = call.arg(0);

@@ -4,9 +4,10 @@
 #include "binding/classes.hpp"
 #include "binding/imports.hpp"
 #include "binding/module.hpp"
-#include "quillmark/direct_guards.hpp"
+#include "quillmark/direct/guards.hpp"
 #include "quillmark/identifiers.hpp"
 #include "quillmark/markdown_links.hpp"
+#include "quillmark/package/guards.hpp"
 #include "quillmark/methods.hpp"
 
 namespace {
@@ -91,6 +92,7 @@ void bind_names(py::dict globals) {
   globals["align_map"] = make_align_map(globals);
   globals["Quillmark"] = binding::make_class(globals, "Quillmark", globals["Lodestem"], quillmark_methods);
   quillmark::direct::capture_originals();
+  quillmark::package::capture_originals();
   quillmark::capture_pattern_type();
 }
 

@@ -1,8 +1,8 @@
-#include "quillmark/direct_context.hpp"
+#include "quillmark/direct/context.hpp"
 
 #include "binding/calls.hpp"
 #include "binding/names.hpp"
-#include "quillmark/direct_guards.hpp"
+#include "quillmark/direct/guards.hpp"
 #include "quillmark/hyperlink.hpp"
 #include "quillmark/identifiers.hpp"
 #include "quillmark/rich_runs.hpp"
@@ -19,7 +19,6 @@ namespace {
 
 inline Name _body{"_body"};
 inline Name _new_p{"_new_p"};
-inline Name _r{"_r"};
 inline Name add_relationship{"add_relationship"};
 inline Name add_style_of_type{"add_style_of_type"};
 inline Name deepcopy{"__deepcopy__"};

@@ -1,7 +1,7 @@
 // The direct path's state for one generate call: the document it writes into
 // and the caches that let it skip python-docx's slow searches. Each operation
 // does what the python-docx call it names does, byte for byte; when a guard
-// (direct_guards.hpp) fails or a value is not one the caches may key on, it
+// (direct/guards.hpp) fails or a value is not one the caches may key on, it
 // makes that very call instead.
 #pragma once
 

@@ -1,10 +1,11 @@
-#include "quillmark/direct_guards.hpp"
+#include "quillmark/direct/guards.hpp"
 
 #include "binding/names.hpp"
+#include "quillmark/captured_attributes.hpp"
 #include "quillmark/identifiers.hpp"
 
 #include <cstring>
-#include <vector>
+#include <iterator>
 
 namespace quillmark::direct {
 
@@ -25,14 +26,6 @@ enum Mask : unsigned {
   kRunText = kStyledRun | kRichRun,
   // Resolving a style name to its identifier, which paragraphs and runs share.
   kStyleLookup = kParagraph | kStyledRun,
-};
-
-// Attributes looked up through a class's method resolution order.
-struct ClassAttribute {
-  const char *module;
-  const char *class_name;
-  const char *attribute;
-  unsigned shortcuts;
 };
 
 const ClassAttribute kClassAttributes[] = {
@@ -95,12 +88,6 @@ const ClassAttribute kClassAttributes[] = {
 };
 
 // Names in a module's namespace that the shortcut's code paths read.
-struct ModuleAttribute {
-  const char *module;
-  const char *attribute;
-  unsigned shortcuts;
-};
-
 const ModuleAttribute kModuleAttributes[] = {
     {"docx.styles.styles", "StyleFactory", kStyle | kStyleLookup},
     {"docx.styles.styles", "BabelFish", kStyleLookup | kStyle},
@@ -108,29 +95,16 @@ const ModuleAttribute kModuleAttributes[] = {
     {"docx.text.run", "Font", kRunText},
 };
 
-struct Captured {
-  py::object owner;  // the class, or the module's namespace
-  binding::Name name;
-  py::object original;
-  unsigned shortcuts;
-  bool in_class;
-};
-
 // Written once, when the module is executed (one interpreter per process),
 // and only read afterwards.
 struct Originals {
   bool supported_release = false;
-  std::vector<Captured> entries;
+  CapturedAttributes attributes;
   py::object oxml_element, qn;
   py::object document, document_part, relationships, paragraph, font, ui2internal, style_factory, style_types;
 };
 
 Originals *originals = nullptr;
-
-py::object class_attribute(py::handle cls, const char *name) {
-  PyObject *found = _PyType_Lookup(reinterpret_cast<PyTypeObject *>(cls.ptr()), binding::Name(name).get().ptr());
-  return py::reinterpret_borrow<py::object>(found);  // may be null
-}
 
 bool is_supported_release(py::module_ docx) {
   py::object version = py::getattr(docx, "__version__", py::none());
@@ -152,19 +126,11 @@ void capture_originals() {
   if (!is_supported_release(docx)) return;
   // A release we cover has every name below; should one be missing after
   // all, the direct path stays off and the import goes on.
+  if (!captured->attributes.capture(kClassAttributes, std::size(kClassAttributes), kModuleAttributes,
+                                    std::size(kModuleAttributes))) {
+    return;
+  }
   try {
-    for (const ClassAttribute &entry : kClassAttributes) {
-      py::object cls = py::module_::import(entry.module).attr(entry.class_name);
-      py::object original = class_attribute(cls, entry.attribute);
-      if (!original) return;
-      captured->entries.push_back({cls, binding::Name(entry.attribute), original, entry.shortcuts, true});
-    }
-    for (const ModuleAttribute &entry : kModuleAttributes) {
-      py::object module = py::module_::import(entry.module);
-      captured->entries.push_back(
-          {module.attr("__dict__"), binding::Name(entry.attribute), module.attr(entry.attribute), entry.shortcuts,
-           false});
-    }
     captured->oxml_element = py::module_::import("docx.oxml").attr("OxmlElement");
     captured->qn = py::module_::import("docx.oxml.ns").attr("qn");
     captured->document = py::module_::import("docx.document").attr("Document");
@@ -183,27 +149,24 @@ void capture_originals() {
 
 bool release_supported() { return originals != nullptr && originals->supported_release; }
 
-bool library_unchanged(Shortcut shortcut, PyObject *globals) {
+namespace {
+
+bool unchanged(unsigned mask, PyObject *globals) {
   if (originals == nullptr || !originals->supported_release) return false;
   PyObject *oxml_element = PyDict_GetItemWithError(globals, names::OxmlElement.get().ptr());
   PyObject *qn = PyDict_GetItemWithError(globals, names::qn.get().ptr());
   if (PyErr_Occurred()) throw py::error_already_set();
   if (oxml_element != originals->oxml_element.ptr() || qn != originals->qn.ptr()) return false;
-
-  const unsigned bit = 1u << static_cast<unsigned>(shortcut);
-  for (const Captured &entry : originals->entries) {
-    if (!(entry.shortcuts & bit)) continue;
-    PyObject *current;
-    if (entry.in_class) {
-      current = _PyType_Lookup(reinterpret_cast<PyTypeObject *>(entry.owner.ptr()), entry.name.get().ptr());
-    } else {
-      current = PyDict_GetItemWithError(entry.owner.ptr(), entry.name.get().ptr());
-      if (current == nullptr && PyErr_Occurred()) throw py::error_already_set();
-    }
-    if (current != entry.original.ptr()) return false;
-  }
-  return true;
+  return originals->attributes.unchanged(mask);
 }
+
+}  // namespace
+
+bool library_unchanged(Shortcut shortcut, PyObject *globals) {
+  return unchanged(1u << static_cast<unsigned>(shortcut), globals);
+}
+
+bool library_unchanged_for_every_shortcut(PyObject *globals) { return unchanged(~0u, globals); }
 
 py::handle document_class() { return originals->document; }
 py::handle document_part_class() { return originals->document_part; }

@@ -66,6 +66,8 @@ bool release_supported();
 // Whether python-docx is still as captured for `shortcut`, the module's
 // OxmlElement and qn (read from `globals`) included.
 bool library_unchanged(Shortcut shortcut, PyObject *globals);
+// The same for every shortcut at once.
+bool library_unchanged_for_every_shortcut(PyObject *globals);
 
 // The classes the direct path works with, as captured.
 py::handle document_class();

@@ -4,7 +4,7 @@
 #include "binding/calls.hpp"
 #include "binding/names.hpp"
 #include "binding/checks.hpp"
-#include "quillmark/direct_paths.hpp"
+#include "quillmark/direct/steps.hpp"
 #include "quillmark/hyperlink.hpp"
 #include "quillmark/identifiers.hpp"
 #include "quillmark/methods.hpp"

@@ -1,8 +1,8 @@
 // The direct path's versions of the generator's steps, used by generate when
-// the step about to run is the generator's own (direct_guards.hpp).
+// the step about to run is the generator's own (direct/guards.hpp).
 #pragma once
 
-#include "quillmark/direct_context.hpp"
+#include "quillmark/direct/context.hpp"
 
 namespace quillmark::direct {
 

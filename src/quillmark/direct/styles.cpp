@@ -1,7 +1,7 @@
 // set_styles on the direct path: the same loop, with `name in doc.styles` and
 // add_style answered by the context instead of a scan of every style.
 #include "binding/calls.hpp"
-#include "quillmark/direct_paths.hpp"
+#include "quillmark/direct/steps.hpp"
 #include "quillmark/style_registration.hpp"
 
 namespace quillmark::direct {
