@@ -37,7 +37,7 @@ def child(workload):
     if workload == "notice":
         from quillmark_cli.loading import load_input
 
-        config, doc, templ = load_input(ROOT / "examples" / "notice.json")
+        config, doc, templ = load_input(ROOT / "examples" / "notice.json")[:3]
     else:
         config, doc, templ = Config(markdown=True), document(1000), template()
         if workload == "own code":

@@ -17,13 +17,13 @@ EXAMPLES = Path(__file__).resolve().parent.parent / "examples"
 
 @pytest.mark.parametrize("name", ["default.json", "english.json", "notice.json"])
 def test_the_examples_validate(name):
-    config, document, template = load_input(EXAMPLES / name)
+    config, document, template = load_input(EXAMPLES / name)[:3]
     assert_schema_valid(Quillmark(config).generate(document, template).data)
 
 
 def test_the_notice_with_the_official_template_validates():
-    config, document, _ = load_input(EXAMPLES / "notice.json")
-    template = load_template(EXAMPLES / "official-template.json")
+    config, document = load_input(EXAMPLES / "notice.json")[:2]
+    template = load_template(EXAMPLES / "official-template.json").model
     assert_schema_valid(Quillmark(config).generate(document, template).data)
 
 

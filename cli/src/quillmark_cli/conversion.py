@@ -33,8 +33,9 @@ class Source:
         return self.data if self.data is not None else read_file(self.path)
 
 
-def describe(source, template_given=False):
-    """(the input's JSON description, warnings)."""
+def describe(source, template=None):
+    """(the input's JSON description, warnings); `template`, a
+    CommandTemplate, is the command line's, when it gives one."""
     raw = source.read()
     if not source.markdown_format:
         from quillmark_cli.loading import parse_json
@@ -43,25 +44,27 @@ def describe(source, template_given=False):
     from quillmark_cli.markdown_input import markdown_to_description
 
     base = source.path.parent if source.path is not None else Path()
-    return markdown_to_description(raw, source.name, base, template_given)
+    given = None if template is None else {style.name.value for style in template.model.styles}
+    return markdown_to_description(raw, source.name, base, given)
 
 
-def convert(source, template, markdown):
-    """One Source into an Outcome."""
+def convert(source, template, markdown, for_pdf=False):
+    """One Source into an Outcome; with `for_pdf`, the package is made for
+    LibreOffice to render."""
     from quillmark_cli.loading import load_description
 
     warnings = []
     try:
-        description, warnings = describe(source, template is not None)
-        config, document, own_template = load_description(description, template, markdown)
+        description, warnings = describe(source, template)
+        loaded = load_description(description, template, markdown)
     except InputError as error:
         return Outcome(error.status, str(error), warnings=warnings)
 
     # Imported here so that --help and --print-schema work without the modules.
-    from tolvek.doc.generator.generate.generators.quillmark import Quillmark
+    from quillmark_cli.layout import generator
 
     try:
-        result = Quillmark(config).generate(document, own_template)
+        result = generator(loaded.config, loaded.page, loaded.official, for_pdf).generate(loaded.document, loaded.template)
     except Exception as error:  # reported with its type, as the generator raised it
         return Outcome(FAILED, "%s: %s" % (type(error).__name__, error), warnings=warnings)
     return Outcome(OK, data=result.data, file_name=result.name, warnings=warnings)
@@ -75,12 +78,12 @@ def prepare_workers(sources):
     load_schema_validators()
     if any(source.markdown_format for source in sources):
         import quillmark_cli.markdown_input  # noqa: F401
-    import tolvek.doc.generator.generate.generators.quillmark  # noqa: F401
+    import quillmark_cli.layout  # noqa: F401  (and the generator with it)
 
 
-def outcomes(sources, template, markdown, workers):
+def outcomes(sources, template, markdown, workers, for_pdf=False):
     """Outcome of each source, in order, converting up to `workers` at once."""
-    tasks = [(source, template, markdown) for source in sources]
+    tasks = [(source, template, markdown, for_pdf) for source in sources]
     if workers <= 1:
         for task in tasks:
             yield convert(*task)

@@ -5,6 +5,7 @@ import functools
 import json
 import math
 from pathlib import Path
+from typing import NamedTuple, Optional
 
 from tolvek.doc.generator.core.enums import AlignmentTypes, ElementTypes, StyleNames
 from tolvek.doc.generator.generate.models import (
@@ -13,6 +14,7 @@ from tolvek.doc.generator.generate.models import (
 
 from quillmark_cli.characters import unwritable_strings
 from quillmark_cli.errors import InputError
+from quillmark_cli.page_setup import Page, page_from_data
 from quillmark_cli.reading import decode_text, read_file
 from quillmark_cli.signals import deferred
 
@@ -312,11 +314,36 @@ def build_document(data):
     return Document(elements=elements)
 
 
+class CommandTemplate(NamedTuple):
+    """A template file: the model the generator takes and the page layout
+    (None without a `page` object)."""
+    model: Template
+    page: Optional[Page]
+
+
+class Loaded(NamedTuple):
+    """An input, ready for the generator."""
+    config: Config
+    document: Document
+    template: Template
+    page: Optional[Page]  # the template's page layout
+    official: Optional[dict]  # the masthead and record block
+
+
+def read_template(data, where):
+    """A CommandTemplate from a template's validated JSON value; `where` is
+    its place in messages."""
+    check_style_kinds(data["styles"], where + ".styles" if where else "styles")
+    page = data.get("page")
+    if page is not None:
+        page = page_from_data(page, where + ".page" if where else "page")
+    return CommandTemplate(build_template(data), page)
+
+
 def load_template(path):
     data = read_json(path)
     validate(data, "template")
-    check_style_kinds(data["styles"], "styles")
-    return build_template(data)
+    return read_template(data, "")
 
 
 def template_names(template):
@@ -324,21 +351,21 @@ def template_names(template):
 
 
 def load_description(data, template=None, markdown=None):
-    """(Config, Document, Template) from an input's JSON value. `template`
-    and `markdown`, when given, take the place of the input's own."""
+    """The Loaded input from an input's JSON value. `template` (a
+    CommandTemplate) and `markdown`, when given, take the place of the
+    input's own."""
     validate(data)
     if template is None:
         if "template" not in data:
             raise InputError("template", "missing (give one in the file or with --template)")
-        check_style_kinds(data["template"]["styles"], "template.styles")
-        template = build_template(data["template"])
-    check_styles(data["document"], template_names(template))
+        template = read_template(data["template"], "template")
+    check_styles(data["document"], template_names(template.model))
     config = Config(**data.get("config", {}))
     if markdown is not None:
         config.markdown = markdown
-    return config, build_document(data["document"]), template
+    return Loaded(config, build_document(data["document"]), template.model, template.page, data.get("official"))
 
 
 def load_input(path, template=None, markdown=None):
-    """(Config, Document, Template) from one input file."""
+    """The Loaded input from one input file."""
     return load_description(read_json(path), template, markdown)

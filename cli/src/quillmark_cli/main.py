@@ -1,4 +1,5 @@
-"""quillmark: convert JSON or Markdown documents into .docx packages.
+"""quillmark: convert JSON or Markdown documents into .docx packages, or into
+PDF through LibreOffice.
 
 Exit status: 0 when every input was converted, 2 when an input (or the
 command line) was bad, 1 when the generator or the file system failed, 130 or
@@ -34,7 +35,7 @@ def positive(text):
 def parse_arguments(argv):
     parser = argparse.ArgumentParser(
         prog="quillmark",
-        description="Convert JSON or Markdown documents into Word (.docx) packages. "
+        description="Convert JSON or Markdown documents into Word (.docx) packages, or into PDF. "
                     "With no INPUT, the bundled example is converted.",
         epilog="Exit status: 0 when every input was converted, 2 for bad input or usage, 1 when the generator "
                "or the file system failed, 130/143 when interrupted.")
@@ -47,9 +48,12 @@ def parse_arguments(argv):
     target.add_argument("-o", "--output",
                         help="where to write the package: a file, - for standard output, or a directory "
                              "(an existing one, or a name ending in /) to write INPUT-NAME.docx into "
-                             "(default: its own name, output.docx, here)")
+                             "(default: its own name, output.docx, here); a name ending in .pdf means --to pdf")
     target.add_argument("-d", "--output-dir",
-                        help="write each INPUT's package into this directory as INPUT-NAME.docx")
+                        help="write each INPUT's package into this directory as INPUT-NAME.docx (or .pdf)")
+    parser.add_argument("--to", choices=("docx", "pdf"),
+                        help="what to write: the Word package, or a PDF of it rendered by LibreOffice, which must "
+                             "be installed (default: pdf when -o names a .pdf file, else docx)")
     parser.add_argument("-t", "--template",
                         help="a JSON template used instead of the inputs' own templates")
     markdown = parser.add_mutually_exclusive_group()
@@ -70,6 +74,8 @@ def parse_arguments(argv):
         parser.error("standard input (-) can be read only once")
     if args.print_json and len(args.inputs) != 1:
         parser.error("--print-json takes exactly one INPUT")
+    if args.to is None:
+        args.to = "pdf" if args.output is not None and args.output.lower().endswith(".pdf") else "docx"
     return args
 
 
@@ -131,7 +137,7 @@ def print_json(source, template, markdown, report):
     from quillmark_cli.loading import load_description
 
     try:
-        description, warnings = describe(source, template is not None)
+        description, warnings = describe(source, template)
         for warning in warnings:
             report.warning(warning)
         load_description(description, template, markdown)
@@ -243,8 +249,16 @@ def run(args, report):
     from quillmark_cli.loading import EXAMPLE_PATH
     from quillmark_cli.planning import PlanError, ReadFile, check, plan
 
+    renderer = None
+    if args.to == "pdf":
+        from quillmark_cli.pdf_rendering import INSTALL_HINT, find_libreoffice
+
+        renderer = find_libreoffice()
+        if renderer is None:
+            report.command(INSTALL_HINT)
+            return FAILED_STATUS
     signals.checkpoint()
-    jobs = plan(args.inputs, args.output, args.output_dir, EXAMPLE_PATH)
+    jobs = plan(args.inputs, args.output, args.output_dir, EXAMPLE_PATH, "." + args.to)
     directory = _Directory(report.directory, report)
     report.total = len(jobs)
     if any(job.target is STDOUT for job in jobs):
@@ -274,25 +288,52 @@ def run(args, report):
 
     workers = min(args.jobs or os.cpu_count() or 1, len(jobs))
     report.show_progress()
-    statuses = []
-    results = outcomes(sources, template, args.markdown, workers)
+    statuses, to_render = [], []
+    results = outcomes(sources, template, args.markdown, workers, renderer is not None)
     try:
         for job, outcome in zip(jobs, results):
             signals.checkpoint()
             for warning in outcome.warnings:
                 report.warning(warning)
-            if outcome.status == OK:
-                status = write(job, outcome, report, directory)
-            else:
+            if outcome.status != OK:
                 status = outcome.status
                 report.line(job.name, outcome.message)
+            elif renderer is not None:
+                to_render.append((job, outcome))  # rendered together, once all are converted
+                status = OK
+            else:
+                status = write(job, outcome, report, directory)
             statuses.append(status)
             report.advance()
     finally:
         results.close()
+    if to_render:
+        statuses.append(render_and_write(to_render, renderer, report, directory))
     signals.checkpoint()
     report.finish()
     return max(statuses)
+
+
+def render_and_write(converted, renderer, report, directory):
+    """Renders the converted packages to PDF in one LibreOffice run and
+    writes each; the worst status."""
+    from quillmark_cli.pdf_rendering import RenderError, render_pdfs
+
+    try:
+        pdfs = render_pdfs([outcome.data for _, outcome in converted], renderer)
+    except RenderError as error:
+        report.command("cannot write PDF: %s" % error)
+        return FAILED_STATUS
+    status = OK
+    for (job, outcome), pdf in zip(converted, pdfs):
+        signals.checkpoint()
+        if isinstance(pdf, RenderError):
+            report.line(job.name, "cannot write PDF: %s" % pdf)
+            status = FAILED_STATUS
+            continue
+        outcome.data = pdf
+        status = max(status, write(job, outcome, report, directory))
+    return status
 
 
 def main(argv=None):

@@ -5,6 +5,7 @@ What the model cannot hold is said, one warning a thing, never dropped
 silently; the warnings come back with the description.
 """
 
+import datetime
 import itertools
 import json
 import re
@@ -38,7 +39,12 @@ DEFAULT_STYLES = {
     "code": StyleNames.TEXT.value,
     "table": StyleNames.TEXT.value,
 }
-FRONT_MATTER_KEYS = ("template", "markdown", "styles")
+FRONT_MATTER_KEYS = ("template", "markdown", "styles", "official")
+# A template with a title style of its own for official documents has its
+# titles written in it.
+OFFICIAL_TITLE_STYLE = "公文标题"
+OFFICIAL_KEYS = ("authority", "number", "signer", "copy_number", "secrecy", "urgency", "copies_to", "printed_by",
+                 "printed_on")
 
 # A soft line break, until join_lines knows what it becomes.
 _SOFT_BREAK = "\0soft"
@@ -144,10 +150,12 @@ class _Piece:
 
 
 class _Converter:
-    def __init__(self, name, base, template_given):
+    def __init__(self, name, base, given_styles):
         self.name = name
         self.base = base
-        self.template_given = template_given
+        self.given_styles = given_styles  # the style names of the command line's template, if any
+        self.template_given = given_styles is not None
+        self.official = None
         self.warnings = []
         self.elements = []
         self.pending_images = []  # image elements of the block being converted
@@ -178,6 +186,51 @@ class _Converter:
             self.set_styles(data["styles"])
         if "template" in data and not self.template_given:
             self.load_template(data["template"])
+        if "official" in data:
+            self.official = self.read_official(data["official"])
+        if "title" not in data.get("styles", {}):
+            self.styles["title"] = self.title_style()
+
+    def title_style(self):
+        """The official title style where the template in effect has one,
+        else "Title"."""
+        if self.given_styles is not None:
+            names = self.given_styles
+        else:
+            names = {style["name"] for style in (self.template or self.official_template())["styles"]}
+        return OFFICIAL_TITLE_STYLE if OFFICIAL_TITLE_STYLE in names else DEFAULT_STYLES["title"]
+
+    @staticmethod
+    def official_template():
+        return json.loads(OFFICIAL_TEMPLATE_PATH.read_text(encoding="utf-8"))
+
+    @staticmethod
+    def read_official(data):
+        """The `official` mapping as the JSON input holds it: text, a list of
+        text for copies_to, and dates written as YAML dates kept as ISO
+        dates."""
+        where = "front matter: official"
+        if not isinstance(data, dict):
+            raise InputError(where, "expected a mapping of %s" % ", ".join(OFFICIAL_KEYS))
+        unknown = sorted(str(k) for k in data if k not in OFFICIAL_KEYS)
+        if unknown:
+            raise InputError(where, "unexpected %s (expected %s)" % (", ".join(map(repr, unknown)),
+                                                                   ", ".join(OFFICIAL_KEYS)))
+        official = {}
+        for key, value in data.items():
+            values = value if key == "copies_to" and isinstance(value, list) else [value]
+            if key == "copies_to" and not isinstance(value, list):
+                raise InputError(where + ": copies_to", "expected a list of names")
+            texts = []
+            for item in values:
+                if isinstance(item, datetime.date) and key == "printed_on":
+                    item = item.isoformat()[:10]
+                if not isinstance(item, str) or not item:
+                    raise InputError(where + ": " + key, "expected text, got %s (put it in quotes)" % (
+                        "nothing" if item is None or item == "" else repr(item)))
+                texts.append(item)
+            official[key] = texts if key == "copies_to" else texts[0]
+        return official
 
     def set_styles(self, styles):
         where = "front matter: styles"
@@ -482,14 +535,14 @@ def _check_characters(text):
         raise InputError("line %d column %d" % (line, column), unwritable_message(text, index, position=False))
 
 
-def markdown_to_description(data, name, base, template_given=False):
+def markdown_to_description(data, name, base, given_styles=None):
     """(the JSON description, warnings) for Markdown `data` (bytes) of the
     input called `name`, whose relative paths start at `base`. With
-    `template_given` (a template from the command line), the front matter's
-    template is not read."""
+    `given_styles` (the style names of a template from the command line),
+    the front matter's template is not read."""
     text = decode_text(data)
     _check_characters(text)
-    converter = _Converter(name, Path(base), template_given)
+    converter = _Converter(name, Path(base), given_styles)
     tokens = _parser().parse(text)
     if tokens and tokens[0].type == "front_matter":
         front_matter = _read_front_matter(tokens[0])
@@ -497,16 +550,21 @@ def markdown_to_description(data, name, base, template_given=False):
             converter.warn(1, "the lines between the --- lines are not front matter (not a YAML mapping): read "
                               "as Markdown")
             tokens = _parser(front_matter=False).parse(text)
+            front_matter = {}
         else:
-            converter.front_matter(front_matter)
             tokens = tokens[1:]
+    else:
+        front_matter = {}
+    converter.front_matter(front_matter)
     converter.convert(tokens)
     template = converter.template
     if template is None:
-        template = json.loads(OFFICIAL_TEMPLATE_PATH.read_text(encoding="utf-8"))
+        template = converter.official_template()
     description = {
         "config": {"markdown": converter.markdown},
         "template": template,
-        "document": {"elements": converter.elements},
     }
+    if converter.official is not None:
+        description["official"] = converter.official
+    description["document"] = {"elements": converter.elements}
     return description, converter.warnings

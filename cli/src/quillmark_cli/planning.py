@@ -17,7 +17,7 @@ from quillmark_cli.writing import is_dangling_link
 
 # The generator names its File itself; an input without a name of its own
 # (the bundled example, standard input) is written under that name, which is
-# this one.
+# this one (with .pdf for PDF output).
 OWN_NAME = "output.docx"
 
 
@@ -32,10 +32,15 @@ class Job:
     named: bool  # whether the input has a name of its own for its package
     target: Union[Path, Descriptor]  # a path, or a descriptor written into
     own_name_in: Optional[Path] = None  # set when the File's own name completes the target
+    suffix: str = ".docx"  # what is written: a package, or its PDF
 
     def target_for(self, file_name):
         """The final target, once the generator has named its File."""
-        return self.own_name_in / file_name if self.own_name_in is not None else self.target
+        if self.own_name_in is None:
+            return self.target
+        if self.suffix != ".docx":
+            file_name = Path(file_name).stem + self.suffix
+        return self.own_name_in / file_name
 
 
 def names_a_directory(output):
@@ -51,24 +56,26 @@ def output_target(output):
     return descriptor_of(output) or Path(output)
 
 
-def plan(inputs, output, output_dir, example):
+def plan(inputs, output, output_dir, example, suffix=".docx"):
     """The jobs for `inputs` (paths, or "-" for standard input), or the
-    bundled `example` when there are none."""
+    bundled `example` when there are none; `suffix` is the written files'
+    (.docx or .pdf)."""
     sources = [(example, "bundled example", False)] if not inputs else [
         (STDIN, "standard input", False) if p == DASH else (Path(p), p, True) for p in inputs]
     target = output_target(output) if output is not None else None
     if isinstance(target, Descriptor):
-        return [Job(source, name, named, target) for source, name, named in sources]
+        return [Job(source, name, named, target, suffix=suffix) for source, name, named in sources]
     if output is not None and not names_a_directory(output):
-        return [Job(source, name, named, target) for source, name, named in sources]
+        return [Job(source, name, named, target, suffix=suffix) for source, name, named in sources]
     directory = Path(output) if output is not None else Path(output_dir) if output_dir is not None else None
     jobs = []
     for source, name, named in sources:
         if named and directory is not None:
-            jobs.append(Job(source, name, named, directory / (source.stem + ".docx")))
+            jobs.append(Job(source, name, named, directory / (source.stem + suffix), suffix=suffix))
         else:
             place = directory if directory is not None else Path()
-            jobs.append(Job(source, name, named, place / OWN_NAME, own_name_in=place))
+            jobs.append(Job(source, name, named, place / (Path(OWN_NAME).stem + suffix), own_name_in=place,
+                            suffix=suffix))
     return jobs
 
 

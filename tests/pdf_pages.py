@@ -1,0 +1,91 @@
+"""Reading a rendered PDF as a clerk reads the printed pages: the text lines
+with their boxes (poppler's pdftotext -bbox-layout) and the colours of the
+pixels (pdftoppm), in points from the top left corner of each page."""
+
+import subprocess
+from dataclasses import dataclass
+from pathlib import Path
+from typing import List
+
+from lxml import etree
+
+MM = 72 / 25.4  # points in a millimetre
+_XHTML = "{http://www.w3.org/1999/xhtml}"
+
+
+@dataclass
+class Line:
+    x_min: float
+    y_min: float
+    x_max: float
+    y_max: float
+    text: str  # the words, joined without spaces
+
+    @property
+    def middle(self):
+        return (self.y_min + self.y_max) / 2
+
+
+@dataclass
+class Page:
+    width: float
+    height: float
+    lines: List[Line]
+
+
+def pages(pdf):
+    """The pages of `pdf` (a path), each with its lines from top to bottom."""
+    out = subprocess.run(["pdftotext", "-bbox-layout", str(pdf), "-"], capture_output=True, check=True).stdout
+    found = []
+    for page in etree.fromstring(out).iter(_XHTML + "page"):
+        lines = []
+        for line in page.iter(_XHTML + "line"):
+            words = "".join(word.text or "" for word in line.iter(_XHTML + "word"))
+            lines.append(Line(*(float(line.get(k)) for k in ("xMin", "yMin", "xMax", "yMax")), words))
+        lines.sort(key=lambda line: (line.y_min, line.x_min))
+        found.append(Page(float(page.get("width")), float(page.get("height")), lines))
+    return found
+
+
+class Pixels:
+    """One page at 72 dots an inch: a pixel is a point."""
+
+    def __init__(self, pdf, number, workdir):
+        root = Path(workdir) / ("page-%d" % number)
+        subprocess.run(["pdftoppm", "-r", "72", "-f", str(number), "-l", str(number), "-singlefile", str(pdf),
+                        str(root)], check=True)
+        data = root.with_suffix(".ppm").read_bytes()
+        fields, offset = [], 0
+        while len(fields) < 4:  # P6, width, height, maximum
+            end = min(i for i in (data.find(b" ", offset), data.find(b"\n", offset)) if i >= 0)
+            if end > offset:
+                fields.append(data[offset:end])
+            offset = end + 1
+        self.width, self.height = int(fields[1]), int(fields[2])
+        self.data = data[offset:]
+
+    def rgb(self, x, y):
+        i = 3 * (int(y) * self.width + int(x))
+        return tuple(self.data[i:i + 3])
+
+    def rows(self, test, top=0, bottom=None):
+        """{y: how many pixels of that row pass `test`} for rows with any."""
+        counts = {}
+        for y in range(int(top), int(bottom if bottom is not None else self.height)):
+            row = self.data[3 * y * self.width:3 * (y + 1) * self.width]
+            count = sum(1 for i in range(0, len(row), 3) if test(row[i], row[i + 1], row[i + 2]))
+            if count:
+                counts[y] = count
+        return counts
+
+
+def red(r, g, b):
+    return r > 180 and g < 100 and b < 100
+
+
+def blue(r, g, b):
+    return b > 140 and r < 120 and b - r > 60
+
+
+def dark(r, g, b):
+    return r < 100 and g < 100 and b < 100

@@ -1,0 +1,247 @@
+"""Official documents: a Markdown notice converted with no options is laid
+out as GB/T 9704-2012 lays out an official document, and reads so when
+LibreOffice renders it; PDF output as a Unix tool writes files."""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import textwrap
+import time
+import zipfile
+
+import pytest
+
+from pdf_pages import MM, Pixels, blue, dark, pages, red
+from schema import assert_schema_valid
+from test_cli import EXAMPLES, run, write_json
+
+needs_libreoffice = pytest.mark.skipif(shutil.which("soffice") is None or shutil.which("pdftotext") is None,
+                                       reason="LibreOffice and poppler-utils render and read the PDF")
+
+BODY = "一二三四五六七八九十" * 10  # 100 characters: 26 after the indent, then 28, 28 and 18
+NOTICE = textwrap.dedent("""\
+    ---
+    styles:
+      quote: 落款
+    official:
+      authority: 某市应急管理局文件
+      number: 某应急〔2026〕12号
+      copies_to: [市安全生产委员会各成员单位, 各区县人民政府]
+      printed_by: 某市应急管理局办公室
+      printed_on: 2026-12-08
+    ---
+
+    # 关于开展安全生产检查工作的通知
+
+    各区县应急管理局：
+
+    """) + "".join("## 第%d部分\n\n%s\n\n%s\n\n%s\n\n" % (n, BODY, BODY, BODY) for n in (1, 2, 3)) + textwrap.dedent("""\
+    > 市应急管理局
+    >
+    > 2026年12月8日
+    """)
+
+# The standard's page, in points.
+LEFT, TOP, RIGHT, BOTTOM = 28 * MM, 37 * MM, 26 * MM, 35 * MM
+TOLERANCE = 1.5 * MM
+LINE_PITCH = 579 / 20  # the grid's 22 lines in the 225 mm text block
+
+
+@pytest.fixture(scope="module")
+def notice(tmp_path_factory):
+    """The notice as a package and as a PDF; the PDF's pages."""
+    work = tmp_path_factory.mktemp("notice")
+    (work / "notice.md").write_text(NOTICE, encoding="utf-8")
+    for target in ("notice.docx", "notice.pdf"):
+        done = run("notice.md", "-o", target, cwd=work)
+        assert done.returncode == 0, done.stderr
+    return work, pages(work / "notice.pdf") if (work / "notice.pdf").exists() else None
+
+
+def body_lines(page):
+    """The lines inside the text block (not the page number)."""
+    return [line for line in page.lines if line.y_max < page.height - BOTTOM + 2]
+
+
+def test_the_package_is_laid_out_for_word_and_validates(notice):
+    work, _ = notice
+    data = (work / "notice.docx").read_bytes()
+    assert_schema_valid(data, laid_out=True)
+    with zipfile.ZipFile(str(work / "notice.docx")) as package:
+        document = package.read("word/document.xml").decode()
+        settings = package.read("word/settings.xml").decode()
+        footers = [package.read(n).decode() for n in package.namelist() if n.startswith("word/footer")]
+    assert '<w:pgSz w:w="11906" w:h="16838"/>' in document
+    assert 'w:top="2098" w:right="1474" w:bottom="1984" w:left="1587"' in document
+    # 22 lines of 579 twips and 28 characters of 15.79 pt (16 pt less 842/4096) fill the text block.
+    assert '<w:docGrid w:type="linesAndChars" w:linePitch="579" w:charSpace="-842"/>' in document
+    assert "<w:evenAndOddHeaders/>" in settings
+    assert len(footers) == 2 and all(" PAGE " in footer and "— " in footer for footer in footers)
+
+
+@needs_libreoffice
+class TestTheRenderedNotice:
+    def test_paper_text_block_and_grid(self, notice):
+        _, rendered = notice
+        assert len(rendered) == 3
+        for page in rendered:
+            assert (page.width, page.height) == pytest.approx((210 * MM, 297 * MM), abs=1)
+            lines = body_lines(page)
+            assert min(line.x_min for line in lines) == pytest.approx(LEFT, abs=TOLERANCE)
+        first = body_lines(rendered[1])
+        # The first line's band starts 37 mm down; its characters sit in the middle of the band.
+        assert first[0].middle == pytest.approx(TOP + LINE_PITCH / 2, abs=TOLERANCE)
+        assert len(first) == 22
+        full = [line for line in first if line.x_min < LEFT + 2 and len(line.text) > 20]
+        assert full and all(len(line.text) == 28 for line in full[:-1])
+        assert max(line.x_max for line in full) == pytest.approx(210 * MM - RIGHT, abs=TOLERANCE)
+
+    def test_page_numbers_at_the_outer_side_under_the_text_block(self, notice):
+        _, rendered = notice
+        for number, page in enumerate(rendered, 1):
+            footer = [line for line in page.lines if line.y_min > page.height - BOTTOM]
+            assert [line.text for line in footer] == ["—%d—" % number]
+            assert footer[0].y_min == pytest.approx(page.height - BOTTOM + 7 * MM, abs=TOLERANCE)
+            if number % 2:
+                assert footer[0].x_max == pytest.approx(page.width - RIGHT - 14, abs=TOLERANCE)
+            else:
+                assert footer[0].x_min == pytest.approx(LEFT + 14, abs=TOLERANCE)
+
+    def test_masthead_in_red_and_no_blue_under_the_title(self, notice, tmp_path):
+        work, rendered = notice
+        lines = {line.text: line for line in rendered[0].lines}
+        mark, number, title = lines["某市应急管理局文件"], lines["某应急〔2026〕12号"], lines["关于开展安全生产检查工作的通知"]
+        assert mark.y_min == pytest.approx(TOP + 35 * MM, abs=TOLERANCE)
+        assert (mark.x_min + mark.x_max) / 2 == pytest.approx((LEFT + 210 * MM - RIGHT) / 2, abs=TOLERANCE)
+        pixels = Pixels(work / "notice.pdf", 1, tmp_path)
+        assert sum(pixels.rows(red, mark.y_min, mark.y_max).values()) > 500
+        rule = pixels.rows(red, number.y_max, title.y_min)
+        assert rule and min(rule) == pytest.approx(number.y_max + 4 * MM, abs=TOLERANCE)
+        assert max(rule.values()) >= 156 * MM - 2  # across the text block
+        assert not pixels.rows(blue)
+
+    def test_signature_and_record_block_on_the_last_page(self, notice, tmp_path):
+        work, rendered = notice
+        last = rendered[-1]
+        assert not any("抄送" in line.text for page in rendered[:-1] for line in page.lines)
+        lines = {line.text: line for line in last.lines}
+        signature, date = lines["市应急管理局"], lines["2026年12月8日"]
+        character = (156 * MM) / 28
+        # The date is the longer (Arabic numerals count half a character): it ends two characters in, and the
+        # signature 2 + (6.5 - 6) + 2 characters in, so that the date starts two characters to its right.
+        # (This machine's fonts draw numerals wider than half a character, so the starts are not compared.)
+        assert date.x_max == pytest.approx(210 * MM - RIGHT - 2 * character, abs=3)
+        assert signature.x_max == pytest.approx(210 * MM - RIGHT - 4.5 * character, abs=3)
+        copies, printed_by, printed_on = (lines[text] for text in (
+            "抄送：市安全生产委员会各成员单位，各区县人民政府。", "某市应急管理局办公室", "2026年12月8日印发"))
+        assert copies.y_max < printed_by.y_min == printed_on.y_min and printed_by.x_min < printed_on.x_min
+        lines_drawn = Pixels(work / "notice.pdf", len(rendered), tmp_path).rows(dark, signature.y_max + 5)
+        rules = [y for y, count in lines_drawn.items() if count > 120 * MM]
+        assert rules and max(rules) == pytest.approx(last.height - BOTTOM, abs=TOLERANCE)
+
+
+def test_without_a_page_the_package_is_what_the_generator_writes(tmp_path):
+    """A template without `page` and an input without `official` change
+    nothing: the command writes the generator's own bytes."""
+    done = run(EXAMPLES / "default.json", "-o", tmp_path / "a.docx", cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    with zipfile.ZipFile(str(tmp_path / "a.docx")) as package:
+        assert "word/footer1.xml" not in package.namelist()
+        assert b"docGrid w:linePitch=\"360\"" in package.read("word/document.xml")
+
+
+class TestPdfOutput:
+    """With a stand-in for LibreOffice on PATH, so that these run anywhere."""
+
+    @pytest.fixture
+    def fake(self, tmp_path):
+        """A `soffice` that records its arguments and writes a small PDF for
+        each input; SLEEP in its environment makes it hang instead."""
+        tools = tmp_path / "tools"
+        tools.mkdir()
+        script = tools / "soffice"
+        script.write_text(textwrap.dedent("""\
+            #!%s
+            import os, sys, time
+            with open(os.environ["FAKE_LOG"], "a") as log:
+                log.write(" ".join(sys.argv[1:]) + "\\n")
+            if os.environ.get("FAKE_SLEEP"):
+                open(os.environ["FAKE_LOG"] + ".pid", "w").write(str(os.getpid()))
+                time.sleep(60)
+            out = sys.argv[sys.argv.index("--outdir") + 1]
+            for name in sys.argv[1:]:
+                if name.endswith(".docx"):
+                    stem = os.path.basename(name)[:-5]
+                    open(os.path.join(out, stem + ".pdf"), "wb").write(b"%%PDF-1.4 " + open(name, "rb").read()[:4])
+            """ % sys.executable))
+        script.chmod(0o755)
+        env = dict(os.environ, PATH=str(tools) + os.pathsep + os.environ["PATH"], FAKE_LOG=str(tmp_path / "log"))
+        return env
+
+    def command(self, *args, env, cwd):
+        return subprocess.run([sys.executable, "-m", "quillmark_cli", *map(str, args)], cwd=str(cwd), env=env,
+                              capture_output=True, text=True, timeout=120)
+
+    def test_a_batch_renders_in_one_run_and_each_pdf_is_written(self, fake, tmp_path):
+        done = self.command(EXAMPLES / "notice.md", EXAMPLES / "english.json", "--to", "pdf", "-d", tmp_path / "out",
+                            env=fake, cwd=tmp_path)
+        assert done.returncode == 0, done.stderr
+        assert sorted(os.listdir(str(tmp_path / "out"))) == ["english.pdf", "notice.pdf"]
+        assert (tmp_path / "out" / "notice.pdf").read_bytes() == b"%PDF-1.4 PK\x03\x04"
+        calls = (tmp_path / "log").read_text().splitlines()
+        assert len(calls) == 1 and "-env:UserInstallation=file://" in calls[0]
+
+    def test_without_libreoffice_one_line_and_nothing_written(self, tmp_path):
+        env = dict(os.environ, PATH=os.path.dirname(sys.executable))
+        done = self.command(EXAMPLES / "notice.md", "-o", tmp_path / "notice.pdf", env=env, cwd=tmp_path)
+        assert done.returncode == 1
+        assert len(done.stderr.splitlines()) == 1 and "apt-get install libreoffice-writer-nogui" in done.stderr
+        assert not (tmp_path / "notice.pdf").exists()
+
+    def test_an_interrupt_ends_libreoffice_and_writes_nothing(self, fake, tmp_path):
+        fake["FAKE_SLEEP"] = "1"
+        process = subprocess.Popen([sys.executable, "-m", "quillmark_cli", str(EXAMPLES / "notice.md"), "-o",
+                                    str(tmp_path / "notice.pdf")], cwd=str(tmp_path), env=fake,
+                                   stderr=subprocess.PIPE, text=True)
+        pid_file = tmp_path / "log.pid"
+        deadline = time.monotonic() + 60
+        while not (pid_file.exists() and pid_file.read_text()) and time.monotonic() < deadline:
+            time.sleep(0.05)
+        process.send_signal(signal.SIGINT)
+        _, errors = process.communicate(timeout=30)
+        assert process.returncode == 130, errors
+        time.sleep(0.2)
+        with pytest.raises(ProcessLookupError):
+            os.kill(int(pid_file.read_text()), 0)
+        assert sorted(p.name for p in tmp_path.iterdir()) == ["log", "log.pid", "tools"]
+
+
+@pytest.mark.parametrize("official, message", [
+    ({"authority": "某局", "seal": "x"}, "official: unexpected 'seal'"),
+    ({"copies_to": "某局"}, "official.copies_to: expected a list"),
+])
+def test_a_bad_official_mapping_is_refused_with_its_place(tmp_path, official, message):
+    data = {"template": {"styles": [{"name": "正文", "font": {"name": "宋体", "color": "000000", "size": 12}}]},
+            "official": official, "document": {"elements": []}}
+    done = run(write_json(tmp_path / "in.json", data), cwd=tmp_path)
+    assert done.returncode == 2 and message in done.stderr, done.stderr
+
+
+def test_margins_that_leave_no_text_block_are_refused(tmp_path):
+    template = {"page": {"margins": {"left": 120, "right": 100}},
+                "styles": [{"name": "正文", "font": {"name": "宋体", "color": "000000", "size": 12}}]}
+    data = {"template": template, "document": {"elements": []}}
+    done = run(write_json(tmp_path / "in.json", data), cwd=tmp_path)
+    assert done.returncode == 2
+    assert done.stderr.strip().endswith("in.json: template.page.margins: left and right margins of 120 mm and "
+                                        "100 mm leave no text on a page 210 mm wide")
+
+
+def test_front_matter_dates_and_unquoted_numbers(tmp_path):
+    (tmp_path / "a.md").write_text("---\nofficial:\n  printed_on: 2026-12-08\n  copy_number: 000123\n---\n\n正文\n",
+                                   encoding="utf-8")
+    done = run("a.md", "--print-json", cwd=tmp_path)
+    assert done.returncode == 2
+    assert "front matter: official: copy_number: expected text, got 83 (put it in quotes)" in done.stderr
