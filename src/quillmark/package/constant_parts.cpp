@@ -34,7 +34,6 @@ inline Name _styles_part{"_styles_part"};
 inline Name infolist{"infolist"};
 inline Name filename{"filename"};
 inline Name read{"read"};
-inline Name getvalue{"getvalue"};
 inline Name marker_attribute{"w:rsidR"};
 inline Name marker_value{"QUILLMARKPARAGRAPHS"};
 inline Name paragraph_tag{"w:p"};
