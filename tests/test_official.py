@@ -17,8 +17,12 @@ from pdf_pages import MM, Pixels, blue, dark, pages, red
 from schema import assert_schema_valid
 from test_cli import EXAMPLES, run, write_json
 
-needs_libreoffice = pytest.mark.skipif(shutil.which("soffice") is None or shutil.which("pdftotext") is None,
-                                       reason="LibreOffice and poppler-utils render and read the PDF")
+# LibreOffice does not start in reasonable time with a sanitizer's runtime
+# preloaded (the sanitizer runs preload it for the interpreter, and the
+# command's children inherit it); the plain runs render.
+RENDERS = shutil.which("soffice") is not None and shutil.which("pdftotext") is not None and \
+    "asan" not in os.environ.get("LD_PRELOAD", "")
+needs_libreoffice = pytest.mark.skipif(not RENDERS, reason="LibreOffice and poppler-utils render and read the PDF")
 
 BODY = "一二三四五六七八九十" * 10  # 100 characters: 26 after the indent, then 28, 28 and 18
 NOTICE = textwrap.dedent("""\
@@ -54,10 +58,10 @@ def notice(tmp_path_factory):
     """The notice as a package and as a PDF; the PDF's pages."""
     work = tmp_path_factory.mktemp("notice")
     (work / "notice.md").write_text(NOTICE, encoding="utf-8")
-    for target in ("notice.docx", "notice.pdf"):
+    for target in ("notice.docx", "notice.pdf") if RENDERS else ("notice.docx",):
         done = run("notice.md", "-o", target, cwd=work)
         assert done.returncode == 0, done.stderr
-    return work, pages(work / "notice.pdf") if (work / "notice.pdf").exists() else None
+    return work, pages(work / "notice.pdf") if RENDERS else None
 
 
 def body_lines(page):
