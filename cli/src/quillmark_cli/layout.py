@@ -12,6 +12,7 @@ from docx.enum.text import WD_ALIGN_PARAGRAPH
 from docx.oxml import OxmlElement
 from docx.oxml.ns import qn
 from docx.shared import Pt, Twips
+from tolvek.doc.generator.generate.generators.quillmark import Quillmark
 
 from quillmark_cli.official_parts import add_masthead, add_record_block, place_signature
 from quillmark_cli.page_setup import twips
@@ -25,22 +26,27 @@ PAGE_NUMBER_GAP_MM = 7
 HEADER_DISTANCE_MM = 15
 
 
+class OfficialQuillmark(Quillmark):
+    """The generator, laying the document out in `save`, just before the
+    package is written."""
+
+    layout = (None, {}, False)  # (page, official, for_libreoffice)
+
+    def save(self, doc):
+        lay_out(doc, *self.layout)
+        return super().save(doc)
+
+
 def generator(config, page, official, for_libreoffice=False):
     """The generator for an input: the host's own, or one that lays the
     package out when the input has a page layout or an `official` mapping.
     With `for_libreoffice`, the package is made for LibreOffice to render
     (see set_grid)."""
-    from tolvek.doc.generator.generate.generators.quillmark import Quillmark
-
     if page is None and not official:
         return Quillmark(config)
-
-    class OfficialQuillmark(Quillmark):
-        def save(self, doc):
-            lay_out(doc, page, official or {}, for_libreoffice)
-            return super().save(doc)
-
-    return OfficialQuillmark(config)
+    laid_out = OfficialQuillmark(config)
+    laid_out.layout = (page, official or {}, for_libreoffice)
+    return laid_out
 
 
 def lay_out(doc, page, official, for_libreoffice=False):

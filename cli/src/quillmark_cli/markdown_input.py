@@ -156,6 +156,7 @@ class _Converter:
         self.given_styles = given_styles  # the style names of the command line's template, if any
         self.template_given = given_styles is not None
         self.official = None
+        self._official_template = None
         self.warnings = []
         self.elements = []
         self.pending_images = []  # image elements of the block being converted
@@ -200,9 +201,11 @@ class _Converter:
             names = {style["name"] for style in (self.template or self.official_template())["styles"]}
         return OFFICIAL_TITLE_STYLE if OFFICIAL_TITLE_STYLE in names else DEFAULT_STYLES["title"]
 
-    @staticmethod
-    def official_template():
-        return json.loads(OFFICIAL_TEMPLATE_PATH.read_text(encoding="utf-8"))
+    def official_template(self):
+        """The bundled official template, read once per input."""
+        if self._official_template is None:
+            self._official_template = json.loads(OFFICIAL_TEMPLATE_PATH.read_text(encoding="utf-8"))
+        return self._official_template
 
     @staticmethod
     def read_official(data):
