@@ -3,6 +3,7 @@ with their boxes (poppler's pdftotext -bbox-layout) and the colours of the
 pixels (pdftoppm), in points from the top left corner of each page."""
 
 import subprocess
+import tempfile
 from dataclasses import dataclass
 from pathlib import Path
 from typing import List
@@ -20,6 +21,7 @@ class Line:
     x_max: float
     y_max: float
     text: str  # the words, joined without spaces
+    words: int = 1  # pdftotext starts a new word where glyphs stand apart
 
     @property
     def middle(self):
@@ -40,17 +42,36 @@ def pages(pdf):
     for page in etree.fromstring(out).iter(_XHTML + "page"):
         lines = []
         for line in page.iter(_XHTML + "line"):
-            words = "".join(word.text or "" for word in line.iter(_XHTML + "word"))
-            lines.append(Line(*(float(line.get(k)) for k in ("xMin", "yMin", "xMax", "yMax")), words))
+            words = [word.text or "" for word in line.iter(_XHTML + "word")]
+            lines.append(Line(*(float(line.get(k)) for k in ("xMin", "yMin", "xMax", "yMax")), "".join(words),
+                              len(words)))
         lines.sort(key=lambda line: (line.y_min, line.x_min))
         found.append(Page(float(page.get("width")), float(page.get("height")), lines))
     return found
+
+
+def convert_with_libreoffice(docx, outdir):
+    """`docx` converted to PDF by LibreOffice itself, as an office or a
+    script converts a package it was sent (a profile of its own, so that
+    nothing of the user's is read); the PDF's path."""
+    with tempfile.TemporaryDirectory(prefix="profile-") as profile:
+        subprocess.run(["soffice", "--headless", "--norestore", "-env:UserInstallation=" + Path(profile).as_uri(),
+                        "--convert-to", "pdf", "--outdir", str(outdir), str(docx)],
+                       check=True, capture_output=True, timeout=180)
+    return Path(outdir) / (Path(docx).stem + ".pdf")
+
+
+def layout(pdf):
+    """The pages' lines as (text, x, y) rounded to a tenth of a point: two
+    renderings with the same layout give the same list."""
+    return [[(line.text, round(line.x_min, 1), round(line.y_min, 1)) for line in page.lines] for page in pages(pdf)]
 
 
 class Pixels:
     """One page at 72 dots an inch: a pixel is a point."""
 
     def __init__(self, pdf, number, workdir):
+        Path(workdir).mkdir(parents=True, exist_ok=True)
         root = Path(workdir) / ("page-%d" % number)
         subprocess.run(["pdftoppm", "-r", "72", "-f", str(number), "-l", str(number), "-singlefile", str(pdf),
                         str(root)], check=True)

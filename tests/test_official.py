@@ -13,7 +13,7 @@ import zipfile
 
 import pytest
 
-from pdf_pages import MM, Pixels, blue, dark, pages, red
+from pdf_pages import MM, Pixels, blue, convert_with_libreoffice, dark, layout, pages, red
 from schema import assert_schema_valid
 from test_cli import EXAMPLES, run, write_json
 
@@ -54,14 +54,26 @@ LINE_PITCH = 579 / 20  # the grid's 22 lines in the 225 mm text block
 
 
 @pytest.fixture(scope="module")
-def notice(tmp_path_factory):
-    """The notice as a package and as a PDF; the PDF's pages."""
+def converted(tmp_path_factory):
+    """The notice as a package, as the command's PDF and, where LibreOffice
+    renders, as LibreOffice shows the package itself (lo/notice.pdf)."""
     work = tmp_path_factory.mktemp("notice")
     (work / "notice.md").write_text(NOTICE, encoding="utf-8")
     for target in ("notice.docx", "notice.pdf") if RENDERS else ("notice.docx",):
         done = run("notice.md", "-o", target, cwd=work)
         assert done.returncode == 0, done.stderr
-    return work, pages(work / "notice.pdf") if RENDERS else None
+    if RENDERS:
+        convert_with_libreoffice(work / "notice.docx", work / "lo")
+    return work
+
+
+@pytest.fixture(scope="module", params=["notice.pdf", "lo/notice.pdf"], ids=["command-pdf", "docx-in-libreoffice"])
+def notice(converted, request):
+    """A rendering of the notice, as (its PDF's path, its pages): the
+    command's PDF and the package as LibreOffice opens it are read alike."""
+    if not RENDERS:
+        pytest.skip("LibreOffice and poppler-utils render and read the PDF")
+    return converted / request.param, pages(converted / request.param)
 
 
 def body_lines(page):
@@ -69,18 +81,22 @@ def body_lines(page):
     return [line for line in page.lines if line.y_max < page.height - BOTTOM + 2]
 
 
-def test_the_package_is_laid_out_for_word_and_validates(notice):
-    work, _ = notice
+def test_the_package_is_laid_out_and_validates(converted):
+    work = converted
     data = (work / "notice.docx").read_bytes()
     assert_schema_valid(data, laid_out=True)
     with zipfile.ZipFile(str(work / "notice.docx")) as package:
         document = package.read("word/document.xml").decode()
         settings = package.read("word/settings.xml").decode()
+        styles = package.read("word/styles.xml").decode()
         footers = [package.read(n).decode() for n in package.namelist() if n.startswith("word/footer")]
     assert '<w:pgSz w:w="11906" w:h="16838"/>' in document
     assert 'w:top="2098" w:right="1474" w:bottom="1984" w:left="1587"' in document
-    # 22 lines of 579 twips and 28 characters of 15.79 pt (16 pt less 842/4096) fill the text block.
-    assert '<w:docGrid w:type="linesAndChars" w:linePitch="579" w:charSpace="-842"/>' in document
+    # 22 lines of 579 twips fill the text block, and 28 characters of 16 pt less 0.25 pt fill its width.
+    assert '<w:docGrid w:type="lines" w:linePitch="579"/>' in document
+    defaults = styles[styles.index("<w:rPrDefault>"):styles.index("</w:rPrDefault>")]
+    assert '<w:spacing w:val="-5"/>' in defaults and 'w:eastAsia="zh-CN"' in defaults
+    assert '<w:themeFontLang w:val="en-US" w:eastAsia="zh-CN"/>' in settings
     assert "<w:evenAndOddHeaders/>" in settings
     assert len(footers) == 2 and all(" PAGE " in footer and "— " in footer for footer in footers)
 
@@ -102,6 +118,14 @@ class TestTheRenderedNotice:
         assert full and all(len(line.text) == 28 for line in full[:-1])
         assert max(line.x_max for line in full) == pytest.approx(210 * MM - RIGHT, abs=TOLERANCE)
 
+    def test_body_lines_have_no_gaps_between_characters(self, notice):
+        """Every line of body text is its characters side by side: no
+        character stands apart from the next (pdftotext would start a new
+        word there)."""
+        _, rendered = notice
+        body = [line for page in rendered for line in page.lines if set(line.text) <= set(BODY)]
+        assert len(body) > 30 and all(line.words == 1 for line in body)
+
     def test_page_numbers_at_the_outer_side_under_the_text_block(self, notice):
         _, rendered = notice
         for number, page in enumerate(rendered, 1):
@@ -114,12 +138,12 @@ class TestTheRenderedNotice:
                 assert footer[0].x_min == pytest.approx(LEFT + 14, abs=TOLERANCE)
 
     def test_masthead_in_red_and_no_blue_under_the_title(self, notice, tmp_path):
-        work, rendered = notice
+        pdf, rendered = notice
         lines = {line.text: line for line in rendered[0].lines}
         mark, number, title = lines["某市应急管理局文件"], lines["某应急〔2026〕12号"], lines["关于开展安全生产检查工作的通知"]
         assert mark.y_min == pytest.approx(TOP + 35 * MM, abs=TOLERANCE)
         assert (mark.x_min + mark.x_max) / 2 == pytest.approx((LEFT + 210 * MM - RIGHT) / 2, abs=TOLERANCE)
-        pixels = Pixels(work / "notice.pdf", 1, tmp_path)
+        pixels = Pixels(pdf, 1, tmp_path)
         assert sum(pixels.rows(red, mark.y_min, mark.y_max).values()) > 500
         rule = pixels.rows(red, number.y_max, title.y_min)
         assert rule and min(rule) == pytest.approx(number.y_max + 4 * MM, abs=TOLERANCE)
@@ -127,7 +151,7 @@ class TestTheRenderedNotice:
         assert not pixels.rows(blue)
 
     def test_signature_and_record_block_on_the_last_page(self, notice, tmp_path):
-        work, rendered = notice
+        pdf, rendered = notice
         last = rendered[-1]
         assert not any("抄送" in line.text for page in rendered[:-1] for line in page.lines)
         lines = {line.text: line for line in last.lines}
@@ -141,9 +165,52 @@ class TestTheRenderedNotice:
         copies, printed_by, printed_on = (lines[text] for text in (
             "抄送：市安全生产委员会各成员单位，各区县人民政府。", "某市应急管理局办公室", "2026年12月8日印发"))
         assert copies.y_max < printed_by.y_min == printed_on.y_min and printed_by.x_min < printed_on.x_min
-        lines_drawn = Pixels(work / "notice.pdf", len(rendered), tmp_path).rows(dark, signature.y_max + 5)
+        lines_drawn = Pixels(pdf, len(rendered), tmp_path).rows(dark, signature.y_max + 5)
         rules = [y for y, count in lines_drawn.items() if count > 120 * MM]
         assert rules and max(rules) == pytest.approx(last.height - BOTTOM, abs=TOLERANCE)
+        # The record block's lines run across the text block.
+        assert max(lines_drawn.values()) >= 156 * MM - 2
+
+
+@needs_libreoffice
+@pytest.mark.parametrize("source", ["notice", "examples/notice.md"])
+def test_the_package_and_the_pdf_are_the_same_document(converted, source, tmp_path):
+    """What LibreOffice shows of the .docx is, line for line, the command's
+    PDF: one package serves both."""
+    if source == "notice":
+        work = converted
+    else:
+        work = tmp_path
+        for target in ("notice.docx", "notice.pdf"):
+            done = run(EXAMPLES / "notice.md", "-o", work / target, cwd=work)
+            assert done.returncode == 0, done.stderr
+        convert_with_libreoffice(work / "notice.docx", work / "lo")
+    assert layout(work / "lo" / "notice.pdf") == layout(work / "notice.pdf")
+
+
+@needs_libreoffice
+def test_chinese_text_takes_the_chinese_forms(tmp_path):
+    """直, 骨, 角 and 令 are drawn in their Chinese (not Japanese) forms:
+    the package declares its East Asian text Chinese, so a reader without
+    the template's fonts stands in the Chinese face of a CJK font."""
+    (tmp_path / "forms.md").write_text("# 直骨角令\n\n直骨角令直骨角令\n", encoding="utf-8")
+    done = run("forms.md", "-o", "forms.docx", cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    ours = Pixels(convert_with_libreoffice(tmp_path / "forms.docx", tmp_path), 1, tmp_path)
+    faces = {}
+    for region, language in (("SC", "zh-CN"), ("JP", "ja-JP")):
+        with zipfile.ZipFile(str(tmp_path / "forms.docx")) as package, \
+                zipfile.ZipFile(str(tmp_path / ("forms-%s.docx" % region)), "w") as out:
+            for item in package.infolist():
+                data = package.read(item)
+                if item.filename == "word/styles.xml":
+                    data = data.replace("仿宋_GB2312".encode(), ("Noto Sans CJK " + region).encode())
+                    data = data.replace(b'w:eastAsia="zh-CN"', ('w:eastAsia="%s"' % language).encode())
+                out.writestr(item, data)
+        faces[region] = Pixels(convert_with_libreoffice(tmp_path / ("forms-%s.docx" % region), tmp_path), 1,
+                               tmp_path / region)
+    assert faces["SC"].data != faces["JP"].data  # the two forms differ on this machine
+    assert ours.data == faces["SC"].data
 
 
 def test_without_a_page_the_package_is_what_the_generator_writes(tmp_path):

@@ -48,9 +48,8 @@ def describe(source, template=None):
     return markdown_to_description(raw, source.name, base, given)
 
 
-def convert(source, template, markdown, for_pdf=False):
-    """One Source into an Outcome; with `for_pdf`, the package is made for
-    LibreOffice to render."""
+def convert(source, template, markdown):
+    """One Source into an Outcome."""
     from quillmark_cli.loading import load_description
 
     warnings = []
@@ -64,7 +63,7 @@ def convert(source, template, markdown, for_pdf=False):
     from quillmark_cli.layout import generator
 
     try:
-        result = generator(loaded.config, loaded.page, loaded.official, for_pdf).generate(loaded.document, loaded.template)
+        result = generator(loaded.config, loaded.page, loaded.official).generate(loaded.document, loaded.template)
     except Exception as error:  # reported with its type, as the generator raised it
         return Outcome(FAILED, "%s: %s" % (type(error).__name__, error), warnings=warnings)
     return Outcome(OK, data=result.data, file_name=result.name, warnings=warnings)
@@ -81,9 +80,9 @@ def prepare_workers(sources):
     import quillmark_cli.layout  # noqa: F401  (and the generator with it)
 
 
-def outcomes(sources, template, markdown, workers, for_pdf=False):
+def outcomes(sources, template, markdown, workers):
     """Outcome of each source, in order, converting up to `workers` at once."""
-    tasks = [(source, template, markdown, for_pdf) for source in sources]
+    tasks = [(source, template, markdown) for source in sources]
     if workers <= 1:
         for task in tasks:
             yield convert(*task)

@@ -21,6 +21,7 @@ from quillmark_cli.wordml import field_runs, insert_in_order, set_fonts
 # Page numbers: 4号 (14 pt) 宋体, "— N —", one character in from the text
 # block's edge, the top of the line 7 mm below the text block.
 PAGE_NUMBER_FONT = "宋体"
+CHINESE = "zh-CN"
 PAGE_NUMBER_SIZE = 14
 PAGE_NUMBER_GAP_MM = 7
 HEADER_DISTANCE_MM = 15
@@ -30,34 +31,32 @@ class OfficialQuillmark(Quillmark):
     """The generator, laying the document out in `save`, just before the
     package is written."""
 
-    layout = (None, {}, False)  # (page, official, for_libreoffice)
+    layout = (None, {})  # (page, official)
 
     def save(self, doc):
         lay_out(doc, *self.layout)
         return super().save(doc)
 
 
-def generator(config, page, official, for_libreoffice=False):
+def generator(config, page, official):
     """The generator for an input: the host's own, or one that lays the
-    package out when the input has a page layout or an `official` mapping.
-    With `for_libreoffice`, the package is made for LibreOffice to render
-    (see set_grid)."""
+    package out when the input has a page layout or an `official` mapping."""
     if page is None and not official:
         return Quillmark(config)
     laid_out = OfficialQuillmark(config)
-    laid_out.layout = (page, official or {}, for_libreoffice)
+    laid_out.layout = (page, official or {})
     return laid_out
 
 
-def lay_out(doc, page, official, for_libreoffice=False):
+def lay_out(doc, page, official):
     if page is not None:
-        set_page(doc, page, for_libreoffice)
+        set_page(doc, page)
     place_signature(doc, page)
     add_masthead(doc, page, official)
-    add_record_block(doc, page, official, for_libreoffice)
+    add_record_block(doc, page, official)
 
 
-def set_page(doc, page, for_libreoffice=False):
+def set_page(doc, page):
     section = doc.sections[0]
     section.page_width, section.page_height = Twips(twips(page.width)), Twips(twips(page.height))
     section.top_margin, section.bottom_margin = Twips(twips(page.top)), Twips(twips(page.bottom))
@@ -67,7 +66,9 @@ def set_page(doc, page, for_libreoffice=False):
     footer_top = max(page.bottom - PAGE_NUMBER_GAP_MM, 0)
     section.footer_distance = Twips(max(twips(footer_top) - PAGE_NUMBER_SIZE * 20, 0))
     set_default_font_size(doc, page.font_size)
-    set_grid(section, page, for_libreoffice and _condense_for_libreoffice(doc, page))
+    set_chinese_language(doc)
+    set_character_spacing(doc, page)
+    set_grid(section, page)
     if page.page_numbers is not None:
         add_page_numbers(doc, section, page)
     complete_zoom(doc)
@@ -106,25 +107,48 @@ def set_default_font_size(doc, size):
         element.set(qn("w:val"), half_points)
 
 
-def _condense_for_libreoffice(doc, page):
-    """Word fits a grid's characters into a pitch narrower than the font
-    (28 characters of 16 pt on a 156 mm line, each 15.79 pt); LibreOffice
-    instead gives each such character more than one cell, and a line holds
-    19. For LibreOffice the characters are condensed by as much as the grid
-    would narrow them, so that a line holds as many; the grid then only sets
-    the lines. True where that was done."""
-    if page.characters is None or page.char_space >= 0:
-        return False
-    # Twentieths of a point, rounded away from zero so the characters fit.
-    condensed = -((-page.char_space * 20 + 4095) // 4096)
-    r_pr = doc.styles.element.find(qn("w:docDefaults")).find(qn("w:rPrDefault")).find(qn("w:rPr"))
+def set_chinese_language(doc):
+    """East Asian text is Chinese: readers then take the Chinese forms of a
+    CJK font (直, 骨 and 令 differ from their Japanese forms), and Word
+    resolves the theme's East Asian fonts for Chinese."""
+    r_pr = _default_run_properties(doc)
+    language = r_pr.find(qn("w:lang"))
+    if language is None:
+        language = OxmlElement("w:lang")
+        insert_in_order(r_pr, language)
+    language.set(qn("w:eastAsia"), CHINESE)
+    theme_language = doc.settings.element.find(qn("w:themeFontLang"))
+    if theme_language is not None:
+        theme_language.set(qn("w:eastAsia"), CHINESE)
+
+
+def set_character_spacing(doc, page):
+    """The grid's characters a line, from the spacing between characters.
+
+    The grid itself only places lines (see set_grid): Word and WPS would
+    squeeze characters into a character grid whose pitch is narrower than
+    the font (28 characters of 16 pt on the standard's 156 mm line, 15.79 pt
+    each), but LibreOffice gives each such character two cells, 19 to a
+    line. Every reader honours character spacing, so the characters are
+    condensed (or expanded) by the difference between the pitch and the
+    font, rounded so that `characters` of them always fit: 16 pt less
+    0.25 pt, 441 pt for 28 on the standard's 442.2 pt line."""
+    if page.lines is None or page.characters is None:
+        return
+    r_pr = _default_run_properties(doc)
     spacing = OxmlElement("w:spacing")
-    spacing.set(qn("w:val"), str(condensed))
+    spacing.set(qn("w:val"), str(page.character_spacing_twips))
     insert_in_order(r_pr, spacing)
-    return True
 
 
-def set_grid(section, page, lines_only=False):
+def _default_run_properties(doc):
+    return doc.styles.element.find(qn("w:docDefaults")).find(qn("w:rPrDefault")).find(qn("w:rPr"))
+
+
+def set_grid(section, page):
+    """A grid of lines: each line of text on the pitch that puts `lines`
+    lines into the text block. The characters a line come from the
+    character spacing (see set_character_spacing)."""
     sect_pr = section._sectPr
     grid = sect_pr.find(qn("w:docGrid"))
     if grid is None:
@@ -134,11 +158,8 @@ def set_grid(section, page, lines_only=False):
         grid.attrib.pop(qn(attribute), None)
     if page.lines is None:
         return
-    characters = page.characters is not None and not lines_only
-    grid.set(qn("w:type"), "linesAndChars" if characters else "lines")
+    grid.set(qn("w:type"), "lines")
     grid.set(qn("w:linePitch"), str(page.line_pitch_twips))
-    if characters:
-        grid.set(qn("w:charSpace"), str(page.char_space))
 
 
 def add_page_numbers(doc, section, page):

@@ -289,7 +289,7 @@ def run(args, report):
     workers = min(args.jobs or os.cpu_count() or 1, len(jobs))
     report.show_progress()
     statuses, to_render = [], []
-    results = outcomes(sources, template, args.markdown, workers, renderer is not None)
+    results = outcomes(sources, template, args.markdown, workers)
     try:
         for job, outcome in zip(jobs, results):
             signals.checkpoint()

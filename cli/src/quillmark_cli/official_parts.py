@@ -27,7 +27,7 @@ from docx.oxml import parse_xml
 from docx.oxml.ns import nsdecls, qn
 from docx.shared import Pt, Twips
 
-from quillmark_cli.page_setup import TWIPS_PER_MM
+from quillmark_cli.page_setup import TWIPS_PER_MM, twips
 from quillmark_cli.wordml import border, insert_in_order, set_fonts
 
 SIGNATURE_STYLE = "落款"
@@ -59,11 +59,13 @@ class _Geometry:
 
     def __init__(self, doc, page):
         if page is not None:
+            self.left = twips(page.left)
             self.width = page.text_width_twips
             self.line = page.line_pitch_twips or PLAIN_LINE_TWIPS
             self.char = page.character_pitch
         else:
             section = doc.sections[0]
+            self.left = int(round(section.left_margin / 635))
             self.width = int(round((section.page_width - section.left_margin - section.right_margin) / 635))
             self.line, self.char = PLAIN_LINE_TWIPS, BODY_SIZE
 
@@ -216,20 +218,12 @@ def place_signature(doc, page):
 
 # --- record block ---------------------------------------------------------
 
-# LibreOffice (7.4) floats a table only when it is clearly narrower than the
-# text block, and otherwise leaves it where the text ends; the record block
-# it renders is this much of the text block's width.
-LIBREOFFICE_RECORD_WIDTH = 0.96
-
-
-def add_record_block(doc, page, official, for_libreoffice=False):
+def add_record_block(doc, page, official):
     copies = [name for name in official.get("copies_to") or [] if name]
     printed_by, printed_on = official.get("printed_by"), official.get("printed_on")
     if not (copies or printed_by or printed_on):
         return
     geometry = _Geometry(doc, page)
-    if for_libreoffice:
-        geometry.width = int(geometry.width * LIBREOFFICE_RECORD_WIDTH)
     char = RECORD_SIZE * 20
     rows = []
     if copies:
@@ -241,10 +235,14 @@ def add_record_block(doc, page, official, for_libreoffice=False):
         date = full_date(printed_on) + "印发" if printed_on else ""
         text = (printed_by or "") + ("\t" + date if date else "")
         rows.append(_record_row(geometry, text, left=char, right=char, tab=geometry.width - char))
+    # Floating at the foot of the text block, as wide as it. The table is
+    # placed from the page's left edge, not centred in the margins:
+    # LibreOffice floats a table as wide as the text block only when it is
+    # placed from the page (it leaves others where the text ends).
     table = parse_xml(
         '<w:tbl %s><w:tblPr>'
         '<w:tblpPr w:leftFromText="0" w:rightFromText="0" w:topFromText="0" w:bottomFromText="0" '
-        'w:vertAnchor="margin" w:horzAnchor="margin" w:tblpXSpec="center" w:tblpYSpec="bottom"/>'
+        'w:vertAnchor="margin" w:horzAnchor="page" w:tblpX="%d" w:tblpYSpec="bottom"/>'
         '<w:tblOverlap w:val="never"/>'
         '<w:tblW w:w="%d" w:type="dxa"/><w:jc w:val="center"/>'
         '<w:tblBorders>'
@@ -254,7 +252,7 @@ def add_record_block(doc, page, official, for_libreoffice=False):
         '</w:tblBorders><w:tblLayout w:type="fixed"/>'
         '<w:tblCellMar><w:left w:w="0" w:type="dxa"/><w:right w:w="0" w:type="dxa"/></w:tblCellMar>'
         '</w:tblPr><w:tblGrid><w:gridCol w:w="%d"/></w:tblGrid>%s</w:tbl>' % (
-            nsdecls("w"), geometry.width, THICK_EIGHTHS, THICK_EIGHTHS, THIN_EIGHTHS, geometry.width,
+            nsdecls("w"), geometry.left, geometry.width, THICK_EIGHTHS, THICK_EIGHTHS, THIN_EIGHTHS, geometry.width,
             "".join(rows)))
     # A floating table is anchored to the paragraph after it: an empty one,
     # one twip high.

@@ -54,19 +54,18 @@ class Page:
 
     @property
     def character_pitch(self):
-        """The width of one character of the body, in points: the grid's
-        pitch, or the font size without a grid."""
-        if self.characters is None:
+        """The width of one character of the body as printed, in points: the
+        font size and the spacing that gives the grid's characters a line."""
+        if self.lines is None or self.characters is None:
             return self.font_size
-        return self.text_width_twips / 20 / self.characters
+        return self.font_size + self.character_spacing_twips / 20
 
     @property
-    def char_space(self):
-        """Word's w:charSpace for the grid: the character pitch less the
-        default font size, in 4096ths of a point, rounded down so that
-        `characters` characters always fit."""
-        pitch_4096 = self.text_width_twips * 4096 // (20 * self.characters)
-        return pitch_4096 - int(round(self.font_size * 4096))
+    def character_spacing_twips(self):
+        """The spacing between characters that gives the grid's characters
+        a line, in twentieths of a point: the pitch less the font size,
+        rounded down so that `characters` characters always fit."""
+        return (self.text_width_twips - int(round(self.font_size * 20)) * self.characters) // self.characters
 
 
 def page_from_data(data, where):
@@ -90,7 +89,7 @@ def page_from_data(data, where):
     if page.lines is not None and page.text_height_twips // page.lines < 20:
         raise InputError(where + ".grid.lines", "%d lines do not fit a text block %.1f mm high" % (
             page.lines, page.text_height_twips / TWIPS_PER_MM))
-    if page.characters is not None and page.char_space < -page.font_size * 4096 // 2:
+    if page.characters is not None and page.character_spacing_twips < -page.font_size * 10:
         raise InputError(where + ".grid.characters", "%d characters of %g pt do not fit a line %.1f mm wide" % (
             page.characters, page.font_size, page.text_width_twips / TWIPS_PER_MM))
     return page
