@@ -172,7 +172,10 @@ class PyQuillmark(Lodestem):
 
     def _set_font_style(self, doc_style: "Union[ParagraphStyle, CharacterStyle]", style: "Style") -> "None":
         doc_style.font.name = style.font.name
-        doc_style._element.rPr.rFonts.set(qn("w:eastAsia"), style.font.name)
+        r_fonts = doc_style._element.rPr.rFonts
+        r_fonts.set(qn("w:eastAsia"), style.font.name)
+        for theme in ("w:asciiTheme", "w:hAnsiTheme", "w:eastAsiaTheme"):
+            r_fonts.attrib.pop(qn(theme), None)
         doc_style.font.color.rgb = RGBColor.from_string(style.font.color)
         doc_style.font.size = Pt(style.font.size)
         doc_style.font.bold = style.font.bold

@@ -7,6 +7,7 @@ from contextlib import contextmanager
 from types import SimpleNamespace
 
 import docx
+from docx.enum.style import WD_STYLE_TYPE
 from lxml import etree
 
 from tolvek.doc.generator.core.enums import AlignmentTypes, ElementTypes, StyleNames
@@ -67,6 +68,53 @@ def official_template():
     ])
 
 
+def default_styles_template():
+    """A template naming every paragraph style of python-docx's default
+    template (the headings, Title and Subtitle among them name their fonts by
+    theme), each with a font of its own."""
+    names = [s.name for s in docx.Document().styles if s.type == WD_STYLE_TYPE.PARAGRAPH]
+    return Template(styles=[style(name, "字体%d" % i, bold=bool(i % 2) or None) for i, name in enumerate(names)])
+
+
+# A font's name for Latin, other Latin and East Asian text, and the theme
+# reference a reader takes in its place when both are in one w:rFonts.
+THEME_REFERENCES = {"ascii": "asciiTheme", "hAnsi": "hAnsiTheme", "eastAsia": "eastAsiaTheme"}
+
+
+def font_faults(data, template=None):
+    """Where a reader would not show the fonts a package names: every
+    w:rFonts of its XML parts that names a font beside the theme reference
+    that overrides it, and, for each style of `template`, its paragraph and
+    "Tv" character style where they do not name the template's font for all
+    three. Empty when there is none."""
+    faults = []
+    with zipfile.ZipFile(io.BytesIO(data)) as package:
+        for part in package.namelist():
+            if not part.endswith(".xml"):
+                continue
+            for fonts in etree.fromstring(package.read(part)).iter(w("rFonts")):
+                owner = next((a.get(w("styleId")) for a in fonts.iterancestors(w("style"))), None)
+                faults += ["%s %s: w:%s beside w:%s" % (part, owner, name, theme)
+                           for name, theme in THEME_REFERENCES.items()
+                           if fonts.get(w(name)) is not None and fonts.get(w(theme)) is not None]
+    if template is not None:
+        styles, checked = docx.Document(io.BytesIO(data)).styles, set()
+        # Two names of one style ("Heading 1", "heading 1"): the last one set it.
+        for item in reversed(template.styles):
+            for name in (item.name.value, "Tv" + item.name.value):
+                element = styles[name].element
+                if element.styleId in checked:
+                    continue
+                checked.add(element.styleId)
+                r_pr = element.rPr
+                fonts = r_pr.rFonts if r_pr is not None else None
+                named = {attribute: None if fonts is None else fonts.get(w(attribute))
+                         for attribute in THEME_REFERENCES}
+                if named != dict.fromkeys(THEME_REFERENCES, item.font.name):
+                    faults.append("%s names %r" % (name, named))
+    return faults
+
+
 def title(text, style_name="Title"):
     return Element(ElementTypes.TITLE, style_name, text)
 
@@ -103,6 +151,6 @@ __all__ = [
     "AlignmentTypes", "Config", "Document", "Element", "ElementTypes", "FaithfulQuillmark", "File", "Font", "NS",
     "ParagraphFormat",
     "Quillmark", "R", "Run", "Style", "StyleName", "StyleNames", "Template", "W",
-    "body_paragraphs", "frozen_clock", "generate", "header", "official_template", "paragraph", "part_xml", "read",
-    "style", "title", "w",
+    "body_paragraphs", "default_styles_template", "font_faults", "frozen_clock", "generate", "header",
+    "official_template", "paragraph", "part_xml", "read", "style", "title", "w",
 ]

@@ -218,6 +218,7 @@ def test_errors_are_the_same_on_both_paths():
         ([paragraph(runs=(Run("a"),))], None),
         ([Element(ElementTypes.PARAGRAPH, "正文", 5)], None),
         ([header("h", 1.0)], None),
+        ([title("t")], Template(styles=[style("Title", None)])),  # no font name for a themed style
     ]
     for items, template in cases:
         template = official_template() if template is None else template

@@ -12,7 +12,10 @@ import time
 import zipfile
 
 import pytest
+from quillmark_cli.loading import load_description
+from quillmark_cli.markdown_input import markdown_to_description
 
+from helpers import font_faults
 from pdf_pages import MM, Pixels, blue, convert_with_libreoffice, dark, layout, pages, red
 from schema import assert_schema_valid
 from test_cli import EXAMPLES, run, write_json
@@ -211,6 +214,23 @@ def test_chinese_text_takes_the_chinese_forms(tmp_path):
                                tmp_path / region)
     assert faces["SC"].data != faces["JP"].data  # the two forms differ on this machine
     assert ours.data == faces["SC"].data
+
+
+def test_the_example_notice_shows_the_fonts_it_names(tmp_path):
+    """examples/notice.md as the command writes it: the official template's
+    title and headings, edited in place from the default template, name
+    their fonts with no theme reference over them, and so do the runs the
+    layout writes (masthead, page numbers, record block)."""
+    done = run(EXAMPLES / "notice.md", "-o", tmp_path / "notice.docx", cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    description = markdown_to_description((EXAMPLES / "notice.md").read_bytes(), "notice.md", EXAMPLES)[0]
+    template = load_description(description).template
+    assert {"Title", "Heading 1", "Heading 2", "Heading 3"} <= {item.name.value for item in template.styles}
+    data = (tmp_path / "notice.docx").read_bytes()
+    assert font_faults(data, template) == []
+    with zipfile.ZipFile(str(tmp_path / "notice.docx")) as package:
+        layout_fonts = [package.read(n).count(b"<w:rFonts ") for n in ("word/document.xml", "word/footer1.xml")]
+    assert all(layout_fonts)
 
 
 def test_without_a_page_the_package_is_what_the_generator_writes(tmp_path):

@@ -19,8 +19,8 @@ import pytest
 
 import tolvek.doc.generator.generate.generators.quillmark as quillmark_module
 from helpers import (
-    Config, Document, FaithfulQuillmark, Quillmark, Run, Template, frozen_clock, header, official_template, paragraph,
-    style, title,
+    Config, Document, FaithfulQuillmark, Quillmark, Run, Template, default_styles_template, frozen_clock, header,
+    official_template, paragraph, style, title,
 )
 from test_robustness import THOROUGH, PyQuillmark
 
@@ -55,9 +55,13 @@ def load_example(name):
 
 
 @pytest.mark.parametrize("shape", ["notice of 10", "notice of 300", "0 styles", "1 style", "30 styles",
-                                   "notice.json", "english.json", "default.json"])
+                                   "default styles", "notice.json", "english.json", "default.json"])
 def test_the_ways_give_the_same_bytes(shape):
-    if shape.endswith(".json"):
+    if shape == "default styles":  # every default paragraph style edited in place
+        template, markdown = default_styles_template(), True
+        items = [title("标题"), header("一", 1), header("二", 3, "Heading 3"), paragraph("副", "Subtitle"),
+                 paragraph("引 [链接](https://a.example)", "Quote")]
+    elif shape.endswith(".json"):
         config, document, template = load_example(shape)
         items, markdown = list(document.elements), config.markdown
     elif shape.startswith("notice"):

@@ -12,12 +12,15 @@ import threading
 import zipfile
 from pathlib import Path
 
+import docx
 import pytest
+from docx.enum.style import WD_STYLE_TYPE
 from hypothesis import HealthCheck, given, settings, strategies as st
 
 from helpers import (
     AlignmentTypes, Config, Document, Element, ElementTypes, FaithfulQuillmark, Font, ParagraphFormat, Quillmark, Run,
-    Style, StyleName, StyleNames, Template, frozen_clock, generate, header, official_template, paragraph, read,
+    Style, StyleName, StyleNames, Template, font_faults, frozen_clock, generate, header, official_template, paragraph,
+    read,
 )
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "bench"))
@@ -69,7 +72,10 @@ TEXTS = st.one_of(st.none(), st.just(""), ODD_TEXT, BRACKETS,
 NAMES = ["正文", "Heading 1", "Heading 2", "Title", "Quote Text", "A", "Heading 3", "Strong",
          # the default paragraph and character styles, a lower-case built-in
          # name, names differing only by spaces, a table style
-         "Normal", "Default Paragraph Font", "heading 1", "QuoteText", "Quote  Text", "Table Grid"]
+         "Normal", "Default Paragraph Font", "heading 1", "QuoteText", "Quote  Text", "Table Grid",
+         # more of the default template's styles, those naming their fonts by
+         # theme among them (a table style too)
+         "Heading 9", "Subtitle", "Quote", "List Paragraph", "Medium List 2"]
 STYLE_NAMES = st.one_of(st.sampled_from(NAMES), st.just('x"y'), st.just(""))
 MAYBE_BOOL = st.sampled_from([True, False, None])
 # Run settings also of types python-docx accepts or refuses on its own terms.
@@ -124,6 +130,46 @@ def test_the_three_ways_and_plain_python_agree(markdown, template, items):
         result = generate(items, template, markdown)
         read(result)  # the package opens
         assert_schema_valid(result.data)
+        assert font_faults(result.data, template) == []
+
+
+# Every paragraph style of python-docx's default template, edited in place
+# when a template names it, and two names of the template's own.
+DEFAULT_PARAGRAPH_STYLES = [s.name for s in docx.Document().styles if s.type == WD_STYLE_TYPE.PARAGRAPH]
+FONT_NAMES = st.one_of(st.sampled_from(["宋体", "Arial", "仿宋_GB2312", "方正小标宋简体"]),
+                       st.text(alphabet="黑体 A&<\"'", min_size=1, max_size=6))
+
+
+@st.composite
+def valid_templates(draw):
+    names = draw(st.lists(st.sampled_from(DEFAULT_PARAGRAPH_STYLES + ["正文", "A"]), min_size=1, max_size=8,
+                          unique=True))
+    return Template(styles=[
+        Style(next((m for m in StyleNames if m.value == name), None) or StyleName(name),
+              Font(draw(FONT_NAMES), draw(st.sampled_from(["000000", "1f3864"])), draw(st.sampled_from([16, 10.5])),
+                   draw(MAYBE_BOOL), draw(MAYBE_BOOL), draw(MAYBE_BOOL)),
+              ParagraphFormat(alignment=draw(st.sampled_from(list(AlignmentTypes)))))
+        for name in names])
+
+
+@settings(max_examples=300 if THOROUGH else 40, deadline=None, suppress_health_check=list(HealthCheck))
+@given(template=valid_templates(), data=st.data())
+def test_templates_naming_default_styles_show_their_fonts(template, data):
+    """Templates that register: on every way and in plain Python the same
+    package, in which each template style names the template's font with no
+    theme reference over it."""
+    names = [item.name.value for item in template.styles]
+    items = [Element(data.draw(st.sampled_from([ElementTypes.TITLE, ElementTypes.HEADER, ElementTypes.PARAGRAPH])),
+                     data.draw(st.sampled_from(names)), "文字 [链接](u)", level=1) for _ in range(3)]
+    config = Config(markdown=True)
+    with frozen_clock():
+        native = package(Quillmark, config, items, template)
+        assert isinstance(native, bytes), native
+        assert native == package(Quillmark, config, items, template, one_shot=True)
+        assert native == package(FaithfulQuillmark, config, items, template)
+        assert native == package(PyQuillmark, config, items, template)
+    assert font_faults(native, template) == []
+    assert_schema_valid(native)
 
 
 @pytest.mark.parametrize("text", [

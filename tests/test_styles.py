@@ -1,12 +1,21 @@
 """Template styles registered as paragraph and "Tv" character styles, with their
 font and paragraph settings."""
 
+from pathlib import Path
+
 import docx
 import pytest
 from docx.enum.text import WD_ALIGN_PARAGRAPH
 from docx.shared import Pt
+from lxml import etree
+from quillmark_cli.loading import load_input
 
-from helpers import AlignmentTypes, Config, Quillmark, StyleNames, Template, generate, read, style, w
+from helpers import (
+    AlignmentTypes, Config, ParagraphFormat, Quillmark, Style, StyleNames, Template, default_styles_template,
+    font_faults, generate, read, style, w,
+)
+
+EXAMPLES = Path(__file__).resolve().parent.parent / "examples"
 
 
 @pytest.fixture
@@ -125,6 +134,44 @@ class TestFontStyle:
         title = doc.styles["Title"]
         assert (title.font.italic, title.font.underline) == (None, None)
 
+    def test_named_fonts_replace_the_default_styles_theme_references(self):
+        """Every paragraph style of the default template named by the
+        template: each names the template's font, with no theme reference
+        left that a reader would take instead. The complex-script reference
+        stays, and the styles the template does not name stay as the default
+        template has them."""
+        template = default_styles_template()
+        data = generate([], template).data
+        assert font_faults(data, template) == []
+        result, default = read(generate([], template)), docx.Document()
+        font = next(item.font.name for item in template.styles if item.name.value == "Heading 1")
+        heading = dict(result.styles["Heading 1"].element.rPr.rFonts.attrib)
+        assert heading == {w("cstheme"): "majorBidi", w("ascii"): font, w("hAnsi"): font, w("eastAsia"): font}
+        named = {item.name.value for item in template.styles}
+        untouched = [s for s in default.styles if s.name not in named]
+        assert {"Heading 1 Char", "Title Char", "Medium List 2"} <= {s.name for s in untouched}
+        for s in untouched:
+            assert etree.tostring(result.styles.element.get_by_id(s.style_id)) == etree.tostring(s.element)
+
+    def test_a_name_that_fails_leaves_the_theme_references(self, doc):
+        """The theme references go only once all three names are written: a
+        name that is text for the Latin fonts and not for the East Asian one
+        fails with the references still there."""
+        class ChangingFont:
+            color, size, bold, italic, underline = "000000", 16, None, None, None
+            reads = 0
+
+            @property
+            def name(self):
+                self.reads += 1
+                return "黑体" if self.reads == 1 else 5
+
+        with pytest.raises(TypeError):
+            register(doc, Style(StyleNames.HEADING_1, ChangingFont(), ParagraphFormat()))
+        fonts = doc.styles["Heading 1"].element.rPr.rFonts
+        assert (fonts.get(w("ascii")), fonts.get(w("asciiTheme")), fonts.get(w("eastAsiaTheme"))) == (
+            "黑体", "majorHAnsi", "majorEastAsia")
+
     @pytest.mark.parametrize("font, error", [
         (dict(color="#FF0000"), ValueError), (dict(color="F00"), ValueError), (dict(size=None), TypeError),
     ])
@@ -183,3 +230,9 @@ def test_a_five_style_template_opens_with_ten_styles_and_the_numbering():
     assert expected | {"Tv" + n for n in expected} <= names
     assert result.styles["TvQuote Text"].style_id == "TvQuoteText"
     assert len(result.part.numbering_part.element.xpath("./w:num")) == 1
+
+
+@pytest.mark.parametrize("name", ["default.json", "english.json", "notice.json"])
+def test_the_examples_show_their_template_fonts(name):
+    config, document, template = load_input(EXAMPLES / name)[:3]
+    assert font_faults(Quillmark(config).generate(document, template).data, template) == []

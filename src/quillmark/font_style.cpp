@@ -6,6 +6,8 @@
 #include "quillmark/template_settings.hpp"
 #include "quillmark/wordml.hpp"
 
+#include <initializer_list>
+
 namespace quillmark {
 
 using binding::call;
@@ -26,6 +28,16 @@ py::object set_font_style(const Call &c) {
   // East Asian text takes the same font, set on the w:rFonts just written.
   py::object r_fonts = doc_style.attr(names::_element).attr(names::rPr).attr(names::rFonts);
   call_method(r_fonts, names::set, wordml::qn(c, wml::east_asia), template_font(names::name));
+  // A style of the default template edited in place (the headings, Title,
+  // Subtitle) names its fonts by theme as well, and a reader takes the theme's
+  // font over a named one in the same w:rFonts. Those references go only once
+  // all three names are written, so that a call failing on the name never
+  // leaves a style with neither a theme reference nor a name for a script.
+  // The complex-script reference stays: no name replaces it.
+  py::object attributes = r_fonts.attr(names::attrib);
+  for (const binding::Name *theme : {&wml::ascii_theme, &wml::h_ansi_theme, &wml::east_asia_theme}) {
+    call_method(attributes, names::pop, wordml::qn(c, *theme), py::none());
+  }
   py::object rgb = call_method(c.global(names::RGBColor), names::from_string, template_font(names::color));
   doc_style.attr(names::font).attr(names::color).attr(names::rgb) = rgb;
   py::object size = call(c.global(names::Pt), template_font(names::size));

@@ -45,6 +45,7 @@ inline binding::Name add_style{"add_style"};
 inline binding::Name align_map{"align_map"};
 inline binding::Name alignment{"alignment"};
 inline binding::Name append{"append"};
+inline binding::Name attrib{"attrib"};
 inline binding::Name bold{"bold"};
 inline binding::Name color{"color"};
 inline binding::Name compile{"compile"};
@@ -78,6 +79,7 @@ inline binding::Name p_format{"p_format"};
 inline binding::Name page_break_before{"page_break_before"};
 inline binding::Name paragraph_format{"paragraph_format"};
 inline binding::Name part{"part"};
+inline binding::Name pop{"pop"};
 inline binding::Name qn{"qn"};
 inline binding::Name rFonts{"rFonts"};
 inline binding::Name rPr{"rPr"};
@@ -117,6 +119,9 @@ namespace quillmark::wml {
 
 inline binding::Name val{"w:val"};
 inline binding::Name east_asia{"w:eastAsia"};
+inline binding::Name ascii_theme{"w:asciiTheme"};
+inline binding::Name h_ansi_theme{"w:hAnsiTheme"};
+inline binding::Name east_asia_theme{"w:eastAsiaTheme"};
 inline binding::Name xml_space{"xml:space"};
 inline binding::Name preserve{"preserve"};
 inline binding::Name r_id{"r:id"};
