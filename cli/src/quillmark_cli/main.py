@@ -34,7 +34,7 @@ def parse_arguments(argv):
     parser = argparse.ArgumentParser(
         prog="quillmark",
         description="Convert JSON or Markdown documents into Word (.docx) packages, or into PDF. "
-                    "With no INPUT, the bundled example is converted.",
+                    "With no INPUT, the bundled example, an official notice, is converted into output.docx.",
         epilog="Exit status: 0 when every input was converted, 2 for bad input or usage, 1 when the generator "
                "or the file system failed, 130/143 when interrupted.")
     parser.add_argument("inputs", nargs="*", metavar="INPUT",
@@ -205,7 +205,26 @@ def run(args, report):
         statuses.append(render_and_write(to_render, renderer, report, directory))
     signals.checkpoint()
     report.finish()
-    return max(statuses)
+    status = max(statuses)
+    if status == OK and _bare(args):
+        _suggest_pdf(report)
+    return status
+
+
+def _bare(args):
+    """Whether the command was run with nothing but the bundled example to
+    convert into ./output.docx."""
+    return (not args.inputs and args.output is None and args.output_dir is None and args.to == "docx"
+            and args.template is None and args.markdown is None and args.input_format is None)
+
+
+def _suggest_pdf(report):
+    """After the bundled example: the command that gives its PDF too, where
+    LibreOffice can render one."""
+    from quillmark_cli.output.pdf_rendering import find_libreoffice
+
+    if find_libreoffice() is not None:
+        report.note("for the PDF as well: quillmark -o output.pdf")
 
 
 def main(argv=None):

@@ -16,8 +16,9 @@ from quillmark_cli.output.streams import DASH, STDIN, STDOUT, Descriptor, descri
 from quillmark_cli.output.writing import is_dangling_link
 from quillmark_cli.running.terminal import shown
 
-# What the command converts when it is given no input.
-BUNDLED_EXAMPLE = Path(__file__).with_name("example.json")
+# What the command converts when it is given no input: the official notice
+# of examples/notice.md, laid out with the bundled official template.
+BUNDLED_EXAMPLE = Path(__file__).parent / "example" / "notice.md"
 
 # The generator names its File itself; an input without a name of its own
 # (the bundled example, standard input) is written under that name, which is

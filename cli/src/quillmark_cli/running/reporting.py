@@ -40,6 +40,10 @@ class Report:
     def warning(self, text):
         self._write(shown(text) + "\n")
 
+    def note(self, text):
+        """A line of its own for people, neither a warning nor an error."""
+        self._write(shown(text) + "\n")
+
     def wrote(self, target, size):
         self.written.append((target, size))
 
