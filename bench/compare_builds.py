@@ -35,7 +35,7 @@ def child(workload):
 
     restore = None
     if workload == "notice":
-        from quillmark_cli.loading import load_input
+        from quillmark_cli.input.loading import load_input
 
         config, doc, templ = load_input(ROOT / "examples" / "notice.json")[:3]
     else:

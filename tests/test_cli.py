@@ -5,6 +5,7 @@ import json
 import os
 import subprocess
 import sys
+import zipfile
 from pathlib import Path
 
 import docx
@@ -34,17 +35,30 @@ def write_json(path, data):
     return path
 
 
+def body(path):
+    with zipfile.ZipFile(str(path)) as package:
+        return package.read("word/document.xml")
+
+
 def paragraphs(path):
     return [p.text for p in docx.Document(str(path)).paragraphs]
 
 
 class TestConversion:
-    def test_the_bundled_example_through_the_console_script(self, tmp_path):
+    def test_the_bundled_example_is_the_official_notice(self, tmp_path):
         done = subprocess.run([str(COMMAND)], cwd=str(tmp_path), capture_output=True, text=True, timeout=120)
         assert done.returncode == 0, done.stderr
         assert "wrote output.docx" in done.stderr
-        texts = paragraphs(tmp_path / "output.docx")
-        assert texts[0] == "关于做好年度数据报送工作的通知" and len(texts) == 8
+        doc = docx.Document(str(tmp_path / "output.docx"))
+        section = doc.sections[0]
+        assert (round(section.page_width.mm), round(section.page_height.mm)) == (210, 297)
+        texts = [p.text for p in doc.paragraphs]
+        assert texts[0] == "某市应急管理局文件" and "关于开展2026年度安全生产检查工作的通知" in texts
+        assert "PAGE" in section.footer._element.xml
+        assert doc.tables and doc.tables[-1].cell(0, 0).text.startswith("抄送：")
+        # It is examples/notice.md, converted with the template it names.
+        assert run(EXAMPLES / "notice.md", "-o", tmp_path / "notice.docx", cwd=tmp_path).returncode == 0
+        assert body(tmp_path / "output.docx") == body(tmp_path / "notice.docx")
 
     def test_one_input_to_a_chosen_path(self, tmp_path):
         done = run(EXAMPLES / "notice.json", "-o", tmp_path / "notice.docx", cwd=tmp_path)

@@ -13,9 +13,9 @@ import zipfile
 import jsonschema
 import pytest
 from hypothesis import given, settings, strategies as st
-from quillmark_cli.links import iter_links
-from quillmark_cli.loading import load_schema
-from quillmark_cli.markdown_input import markdown_to_description
+from quillmark_cli.input.links import iter_links
+from quillmark_cli.input.markdown.converter import markdown_to_description
+from quillmark_cli.input.schema import load_schema
 
 from test_cli import EXAMPLES, run
 

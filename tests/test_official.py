@@ -291,6 +291,24 @@ class TestPdfOutput:
         assert len(done.stderr.splitlines()) == 1 and "apt-get install libreoffice-writer-nogui" in done.stderr
         assert not (tmp_path / "notice.pdf").exists()
 
+    def test_the_bare_command_names_the_one_that_gives_the_pdf(self, fake, tmp_path):
+        done = self.command(env=fake, cwd=tmp_path)
+        assert done.returncode == 0, done.stderr
+        size = (tmp_path / "output.docx").stat().st_size
+        assert done.stderr.splitlines()[-2:] == ["wrote output.docx (%d bytes)" % size,
+                                                 "for the PDF as well: quillmark -o output.pdf"]
+        done = self.command("-o", "output.pdf", env=fake, cwd=tmp_path)
+        assert done.returncode == 0, done.stderr
+        assert (tmp_path / "output.pdf").read_bytes().startswith(b"%PDF")
+        assert "quillmark -o" not in done.stderr
+
+    @pytest.mark.parametrize("args", [[], ["-o", "output.docx"], [EXAMPLES / "notice.md"]])
+    def test_no_pdf_suggestion_without_libreoffice_or_for_a_given_command(self, fake, tmp_path, args):
+        env = dict(fake, PATH=os.path.dirname(sys.executable)) if not args else fake
+        done = self.command(*args, env=env, cwd=tmp_path)
+        assert done.returncode == 0, done.stderr
+        assert "wrote output.docx" in done.stderr and "PDF" not in done.stderr
+
     def test_an_interrupt_ends_libreoffice_and_writes_nothing(self, fake, tmp_path):
         fake["FAKE_SLEEP"] = "1"
         process = subprocess.Popen([sys.executable, "-m", "quillmark_cli", str(EXAMPLES / "notice.md"), "-o",

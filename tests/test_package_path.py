@@ -49,7 +49,7 @@ def many_styles(count):
 
 
 def load_example(name):
-    from quillmark_cli.loading import load_input
+    from quillmark_cli.input.loading import load_input
 
     return load_input(HERE.parent / "examples" / name)[:3]
 

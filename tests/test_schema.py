@@ -7,7 +7,7 @@ import zipfile
 from pathlib import Path
 
 import pytest
-from quillmark_cli.loading import load_input, load_template
+from quillmark_cli.input.loading import load_input, load_template
 
 from helpers import Quillmark, Template, generate, header, paragraph, style, title
 from schema import assert_schema_valid, schema_errors

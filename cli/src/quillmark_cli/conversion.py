@@ -6,9 +6,11 @@ from pathlib import Path
 from typing import List, Optional
 
 from quillmark_cli.errors import BAD_INPUT_STATUS, FAILED_STATUS, InputError
-from quillmark_cli.reading import read_file
+from quillmark_cli.input.reading import read_file, read_standard_input
+from quillmark_cli.output.streams import STDIN, was_closed
 
 OK, FAILED, BAD_INPUT = 0, FAILED_STATUS, BAD_INPUT_STATUS
+MARKDOWN_SUFFIXES = (".md", ".markdown")
 
 
 @dataclass
@@ -33,15 +35,32 @@ class Source:
         return self.data if self.data is not None else read_file(self.path)
 
 
+def is_markdown(path, input_format):
+    if input_format is not None:
+        return input_format == "markdown"
+    return path is not STDIN and path.suffix.lower() in MARKDOWN_SUFFIXES
+
+
+def source_of(path, name, input_format):
+    """The Source for an input (a Path or STDIN); standard input is read
+    now, once."""
+    markdown_format = is_markdown(path, input_format)
+    if path is STDIN:
+        if was_closed(STDIN):
+            raise InputError(None, "cannot read: it is closed")
+        return Source(None, read_standard_input(), markdown_format, name)
+    return Source(path, None, markdown_format, name)
+
+
 def describe(source, template=None):
     """(the input's JSON description, warnings); `template`, a
     CommandTemplate, is the command line's, when it gives one."""
     raw = source.read()
     if not source.markdown_format:
-        from quillmark_cli.loading import parse_json
+        from quillmark_cli.input.json_parsing import parse_json
 
         return parse_json(raw), []
-    from quillmark_cli.markdown_input import markdown_to_description
+    from quillmark_cli.input.markdown.converter import markdown_to_description
 
     base = source.path.parent if source.path is not None else Path()
     given = None if template is None else {style.name.value for style in template.model.styles}
@@ -50,7 +69,7 @@ def describe(source, template=None):
 
 def convert(source, template, markdown):
     """One Source into an Outcome."""
-    from quillmark_cli.loading import load_description
+    from quillmark_cli.input.loading import load_description
 
     warnings = []
     try:
@@ -60,7 +79,7 @@ def convert(source, template, markdown):
         return Outcome(error.status, str(error), warnings=warnings)
 
     # Imported here so that --help and --print-schema work without the modules.
-    from quillmark_cli.layout import generator
+    from quillmark_cli.official.layout import generator
 
     try:
         result = generator(loaded.config, loaded.page, loaded.official).generate(loaded.document, loaded.template)
@@ -72,12 +91,13 @@ def convert(source, template, markdown):
 def prepare_workers(sources):
     """Imports, before the workers are forked, what converting the sources
     needs: the workers then share it instead of each importing it again."""
-    from quillmark_cli.loading import load_schema_validators
+    from quillmark_cli.input.schema import load_schema_validators
 
     load_schema_validators()
     if any(source.markdown_format for source in sources):
-        import quillmark_cli.markdown_input  # noqa: F401
-    import quillmark_cli.layout  # noqa: F401  (and the generator with it)
+        import quillmark_cli.input.markdown.converter  # noqa: F401
+    import quillmark_cli.input.loading  # noqa: F401
+    import quillmark_cli.official.layout  # noqa: F401  (and the generator with it)
 
 
 def outcomes(sources, template, markdown, workers):
@@ -87,7 +107,7 @@ def outcomes(sources, template, markdown, workers):
         for task in tasks:
             yield convert(*task)
         return
-    from quillmark_cli.workers import WorkerDied, WorkerPool
+    from quillmark_cli.running.workers import WorkerDied, WorkerPool
 
     prepare_workers(sources)
 

@@ -14,15 +14,13 @@ import argparse
 import os
 import sys
 
-from quillmark_cli import __version__, signals
+from quillmark_cli import __version__
 from quillmark_cli.errors import BAD_INPUT_STATUS, FAILED_STATUS, InputError
-from quillmark_cli.reporting import Report
-from quillmark_cli.streams import (
-    DASH, STDIN, STDOUT, Descriptor, is_terminal, secure_standard_descriptors, silence, was_closed, write_all,
-)
-
-OK = 0
-MARKDOWN_SUFFIXES = (".md", ".markdown")
+from quillmark_cli.output.delivery import OK, OutputDirectory, render_and_write, write, write_out
+from quillmark_cli.output.streams import DASH, STDIN, STDOUT, Descriptor, is_terminal, secure_standard_descriptors, \
+    was_closed
+from quillmark_cli.running import signals
+from quillmark_cli.running.reporting import Report
 
 
 def positive(text):
@@ -36,7 +34,7 @@ def parse_arguments(argv):
     parser = argparse.ArgumentParser(
         prog="quillmark",
         description="Convert JSON or Markdown documents into Word (.docx) packages, or into PDF. "
-                    "With no INPUT, the bundled example is converted.",
+                    "With no INPUT, the bundled example, an official notice, is converted into output.docx.",
         epilog="Exit status: 0 when every input was converted, 2 for bad input or usage, 1 when the generator "
                "or the file system failed, 130/143 when interrupted.")
     parser.add_argument("inputs", nargs="*", metavar="INPUT",
@@ -85,45 +83,8 @@ def _is_directory(output):
     return output_directory(output, None) is not None
 
 
-def is_markdown(path, input_format):
-    if input_format is not None:
-        return input_format == "markdown"
-    return path is not STDIN and path.suffix.lower() in MARKDOWN_SUFFIXES
-
-
-def source_of(path, name, input_format):
-    """The Source for an input (a Path or STDIN); standard input is read
-    now, once."""
-    from quillmark_cli.conversion import Source
-    from quillmark_cli.reading import read_standard_input
-
-    markdown_format = is_markdown(path, input_format)
-    if path is STDIN:
-        if was_closed(STDIN):
-            raise InputError(None, "cannot read: it is closed")
-        return Source(None, read_standard_input(), markdown_format, name)
-    return Source(path, None, markdown_format, name)
-
-
-def write_out(report, descriptor, data, what):
-    """Writes `data` into a descriptor (standard output, say); the status."""
-    if was_closed(descriptor):
-        report.command("cannot write %s: %s is closed" % (what, descriptor))
-        return FAILED_STATUS
-    try:
-        write_all(descriptor, data)
-    except BrokenPipeError:
-        silence(descriptor)  # the reader has what it wanted
-        return FAILED_STATUS
-    except OSError as error:
-        silence(descriptor)
-        report.command("cannot write %s: %s" % (what, error.strerror or error))
-        return FAILED_STATUS
-    return OK
-
-
 def print_schema(report):
-    from quillmark_cli.loading import SCHEMA_PATH
+    from quillmark_cli.input.schema import SCHEMA_PATH
 
     return write_out(report, STDOUT, SCHEMA_PATH.read_bytes(), "the schema")
 
@@ -134,7 +95,7 @@ def print_json(source, template, markdown, report):
     import json
 
     from quillmark_cli.conversion import describe
-    from quillmark_cli.loading import load_description
+    from quillmark_cli.input.loading import load_description
 
     try:
         description, warnings = describe(source, template)
@@ -152,74 +113,6 @@ def print_json(source, template, markdown, report):
     return write_out(report, STDOUT, text.encode("utf-8"), "the description")
 
 
-class _Directory:
-    """The output directory, made when the first package goes into it (not
-    when every input is refused)."""
-
-    def __init__(self, path, report):
-        self.path, self.report = path, report
-        self.made, self.failed = path is None, False
-
-    def ready(self):
-        if self.made:
-            return True
-        if not self.failed:
-            try:
-                self.path.mkdir(parents=True, exist_ok=True)
-                self.made = True
-            except OSError as error:
-                self.failed = True
-                self.report.line(self.path, "cannot create: %s" % (error.strerror or error))
-        return self.made
-
-
-def write(job, outcome, report, directory):
-    """Writes one package; its status."""
-    import errno
-
-    from quillmark_cli.writing import write_package
-
-    if not directory.ready():
-        return FAILED_STATUS
-    target = job.target_for(outcome.file_name)
-    if isinstance(target, Descriptor) and was_closed(target):
-        report.line(target, "cannot write: it is closed")
-        return FAILED_STATUS
-    try:
-        write_package(target, outcome.data, lambda: report.wrote(target, len(outcome.data)))
-    except OSError as error:
-        if isinstance(target, Descriptor):
-            silence(target)
-        if isinstance(error, BrokenPipeError):
-            return FAILED_STATUS  # the reader has gone: nothing to say
-        report.line(target, "cannot write: %s" % (error.strerror or errno.errorcode.get(error.errno, error)))
-        return FAILED_STATUS
-    return OK
-
-
-def front_matter_templates(sources):
-    """The templates Markdown inputs name in their front matter, as files
-    the conversion will read."""
-    found = []
-    for order, source in enumerate(sources):
-        if not source.markdown_format:
-            continue
-        from quillmark_cli.markdown_input import front_matter_template
-        from quillmark_cli.planning import ReadFile
-        from quillmark_cli.reading import decode_text
-
-        try:
-            named = front_matter_template(decode_text(source.read()))
-        except InputError:
-            continue  # reported when the input is converted
-        if named is None:
-            continue
-        base = source.path.parent if source.path is not None else None
-        path = base / named if base is not None else os.path.abspath(named)
-        found.append(ReadFile(path, "the template %s that %s names" % (named, source.name), order + 1))
-    return found
-
-
 def run(args, report):
     from pathlib import Path
 
@@ -228,7 +121,7 @@ def run(args, report):
 
     template = None
     if args.template is not None:
-        from quillmark_cli.loading import load_template
+        from quillmark_cli.input.loading import load_template
 
         try:
             template = load_template(args.template)
@@ -237,6 +130,8 @@ def run(args, report):
             return error.status
     inputs = [STDIN if p == DASH else Path(p) for p in args.inputs]
     if args.print_json:
+        from quillmark_cli.conversion import source_of
+
         name = "standard input" if inputs[0] is STDIN else args.inputs[0]
         try:
             source = source_of(inputs[0], name, args.input_format)
@@ -245,21 +140,20 @@ def run(args, report):
             return error.status
         return print_json(source, template, args.markdown, report)
 
-    from quillmark_cli.conversion import outcomes
-    from quillmark_cli.loading import EXAMPLE_PATH
-    from quillmark_cli.planning import PlanError, ReadFile, check, plan
+    from quillmark_cli.conversion import outcomes, source_of
+    from quillmark_cli.planning import BUNDLED_EXAMPLE, PlanError, ReadFile, check, front_matter_templates, plan
 
     renderer = None
     if args.to == "pdf":
-        from quillmark_cli.pdf_rendering import INSTALL_HINT, find_libreoffice
+        from quillmark_cli.output.pdf_rendering import INSTALL_HINT, find_libreoffice
 
         renderer = find_libreoffice()
         if renderer is None:
             report.command(INSTALL_HINT)
             return FAILED_STATUS
     signals.checkpoint()
-    jobs = plan(args.inputs, args.output, args.output_dir, EXAMPLE_PATH, "." + args.to)
-    directory = _Directory(report.directory, report)
+    jobs = plan(args.inputs, args.output, args.output_dir, BUNDLED_EXAMPLE, "." + args.to)
+    directory = OutputDirectory(report.directory, report)
     report.total = len(jobs)
     if any(job.target is STDOUT for job in jobs):
         if was_closed(STDOUT):
@@ -311,29 +205,26 @@ def run(args, report):
         statuses.append(render_and_write(to_render, renderer, report, directory))
     signals.checkpoint()
     report.finish()
-    return max(statuses)
-
-
-def render_and_write(converted, renderer, report, directory):
-    """Renders the converted packages to PDF in one LibreOffice run and
-    writes each; the worst status."""
-    from quillmark_cli.pdf_rendering import RenderError, render_pdfs
-
-    try:
-        pdfs = render_pdfs([outcome.data for _, outcome in converted], renderer)
-    except RenderError as error:
-        report.command("cannot write PDF: %s" % error)
-        return FAILED_STATUS
-    status = OK
-    for (job, outcome), pdf in zip(converted, pdfs):
-        signals.checkpoint()
-        if isinstance(pdf, RenderError):
-            report.line(job.name, "cannot write PDF: %s" % pdf)
-            status = FAILED_STATUS
-            continue
-        outcome.data = pdf
-        status = max(status, write(job, outcome, report, directory))
+    status = max(statuses)
+    if status == OK and _bare(args):
+        _suggest_pdf(report)
     return status
+
+
+def _bare(args):
+    """Whether the command was run with nothing but the bundled example to
+    convert into ./output.docx."""
+    return (not args.inputs and args.output is None and args.output_dir is None and args.to == "docx"
+            and args.template is None and args.markdown is None and args.input_format is None)
+
+
+def _suggest_pdf(report):
+    """After the bundled example: the command that gives its PDF too, where
+    LibreOffice can render one."""
+    from quillmark_cli.output.pdf_rendering import find_libreoffice
+
+    if find_libreoffice() is not None:
+        report.note("for the PDF as well: quillmark -o output.pdf")
 
 
 def main(argv=None):

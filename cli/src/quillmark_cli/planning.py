@@ -11,9 +11,14 @@ from dataclasses import dataclass
 from pathlib import Path
 from typing import Optional, Union
 
-from quillmark_cli.streams import DASH, STDIN, STDOUT, Descriptor, descriptor_of
-from quillmark_cli.terminal import shown
-from quillmark_cli.writing import is_dangling_link
+from quillmark_cli.errors import InputError
+from quillmark_cli.output.streams import DASH, STDIN, STDOUT, Descriptor, descriptor_of
+from quillmark_cli.output.writing import is_dangling_link
+from quillmark_cli.running.terminal import shown
+
+# What the command converts when it is given no input: the official notice
+# of examples/notice.md, laid out with the bundled official template.
+BUNDLED_EXAMPLE = Path(__file__).parent / "example" / "notice.md"
 
 # The generator names its File itself; an input without a name of its own
 # (the bundled example, standard input) is written under that name, which is
@@ -161,3 +166,25 @@ def output_directory(output, output_dir):
     if output is not None and output != DASH and names_a_directory(output) and descriptor_of(output) is None:
         return Path(output)
     return None
+
+
+def front_matter_templates(sources):
+    """The templates Markdown inputs name in their front matter, as files
+    the conversion will read."""
+    found = []
+    for order, source in enumerate(sources):
+        if not source.markdown_format:
+            continue
+        from quillmark_cli.input.markdown.front_matter import front_matter_template
+        from quillmark_cli.input.reading import decode_text
+
+        try:
+            named = front_matter_template(decode_text(source.read()))
+        except InputError:
+            continue  # reported when the input is converted
+        if named is None:
+            continue
+        base = source.path.parent if source.path is not None else None
+        path = base / named if base is not None else os.path.abspath(named)
+        found.append(ReadFile(path, "the template %s that %s names" % (named, source.name), order + 1))
+    return found

@@ -9,19 +9,12 @@ from dataclasses import dataclass
 from typing import Optional
 
 from quillmark_cli.errors import InputError
+from quillmark_cli.official.geometry import TWIPS_PER_MM, twips
 
 PAPERS = {"A4": (210.0, 297.0)}
 STANDARD_MARGINS = {"top": 37.0, "bottom": 35.0, "left": 28.0, "right": 26.0}
 STANDARD_GRID = {"lines": 22, "characters": 28}
 PAGE_NUMBER_STYLES = ("standard", "center")
-
-TWIPS_PER_MM = 1440 / 25.4
-
-
-def twips(mm):
-    """Twentieths of a point, as Word stores page lengths."""
-    return int(round(mm * TWIPS_PER_MM))
-
 
 @dataclass(frozen=True)
 class Page:

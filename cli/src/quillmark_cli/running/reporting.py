@@ -4,9 +4,9 @@ on a line of its own even when an interruption cut a message short."""
 
 import sys
 
-from quillmark_cli.progress import Progress
-from quillmark_cli.streams import STDOUT
-from quillmark_cli.terminal import shown
+from quillmark_cli.output.streams import STDOUT
+from quillmark_cli.running.progress import Progress
+from quillmark_cli.running.terminal import shown
 
 
 class Report:
@@ -38,6 +38,10 @@ class Report:
         self.line("quillmark", message)
 
     def warning(self, text):
+        self._write(shown(text) + "\n")
+
+    def note(self, text):
+        """A line of its own for people, neither a warning nor an error."""
         self._write(shown(text) + "\n")
 
     def wrote(self, target, size):

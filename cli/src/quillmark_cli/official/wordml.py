@@ -1,8 +1,11 @@
 """Small WordprocessingML builders the layout shares, on python-docx's element
-layer."""
+layer: a run's fonts, a field, children inserted where the schema puts
+them, borders, and the plain paragraphs the official elements are made
+of."""
 
-from docx.oxml import OxmlElement
-from docx.oxml.ns import qn
+from docx.oxml import OxmlElement, parse_xml
+from docx.oxml.ns import nsdecls, qn
+from docx.shared import Pt, Twips
 
 
 def set_fonts(r, name, size, color=None, bold=False):
@@ -46,6 +49,11 @@ def field_runs(paragraph, instruction, shown):
     return runs
 
 
+def default_run_properties(doc):
+    """The run properties of the styles part's document defaults."""
+    return doc.styles.element.find(qn("w:docDefaults")).find(qn("w:rPrDefault")).find(qn("w:rPr"))
+
+
 # The order of w:pPr's and w:rPr's children that the schema requires.
 _ORDER = {
     "w:pPr": ("w:pStyle", "w:keepNext", "w:keepLines", "w:pageBreakBefore", "w:framePr", "w:widowControl",
@@ -84,3 +92,30 @@ def border(tag, size_eighths, color="000000", space=0):
     element.set(qn("w:space"), str(space))
     element.set(qn("w:color"), color)
     return element
+
+
+def body_paragraph(doc, line_twips, alignment=None):
+    """A new paragraph of the body with no spacing of its own, exact lines
+    and no snapping to the character grid; placed by the caller."""
+    paragraph = doc.add_paragraph()
+    paragraph.alignment = alignment
+    paragraph_format = paragraph.paragraph_format
+    paragraph_format.space_before = paragraph_format.space_after = Pt(0)
+    paragraph_format.line_spacing = Twips(line_twips)
+    paragraph_format.first_line_indent = Pt(0)
+    no_grid(paragraph._p.get_or_add_pPr())
+    return paragraph
+
+
+def no_grid(p_pr):
+    """Characters at their own widths: not on the character grid, and no
+    extra space between Chinese text and numerals, so that the widths the
+    layout counts are the widths printed."""
+    for tag in ("w:autoSpaceDE", "w:autoSpaceDN", "w:snapToGrid"):
+        if p_pr.find(qn(tag)) is None:
+            insert_in_order(p_pr, parse_xml('<%s %s w:val="0"/>' % (tag, nsdecls("w"))))
+
+
+def add_text(paragraph, text, font, size, color=None, bold=False):
+    """A run of `text` in `font` at `size` points appended to `paragraph`."""
+    set_fonts(paragraph.add_run(text)._r, font, size, color, bold)

@@ -10,8 +10,8 @@ import stat
 import tempfile
 from pathlib import Path
 
-from quillmark_cli.signals import deferred
-from quillmark_cli.streams import Descriptor, write_all
+from quillmark_cli.output.streams import Descriptor, write_all
+from quillmark_cli.running.signals import deferred
 
 # Temporary files are named after their target, shortened so that the name
 # stays within the file system's limit whenever the target's does.

@@ -23,7 +23,7 @@ import signal
 import sys
 import time
 
-from quillmark_cli.signals import STOPPING, checkpoint, deferred
+from quillmark_cli.running.signals import STOPPING, checkpoint, deferred
 
 # How long ending the workers may take, at most, in each of its stages.
 GRACE_SECONDS = 2.0

@@ -10,7 +10,7 @@ import subprocess
 import tempfile
 from pathlib import Path
 
-from quillmark_cli.signals import deferred
+from quillmark_cli.running.signals import deferred
 
 PROGRAMS = ("soffice", "libreoffice")
 INSTALL_HINT = ("PDF output needs LibreOffice (soffice) on PATH: install it, for example with "

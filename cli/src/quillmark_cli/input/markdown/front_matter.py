@@ -1,0 +1,196 @@
+"""The YAML front matter of a Markdown input: the template, whether links
+become hyperlinks, which template style each kind of block uses, and the
+`official` mapping (masthead and record block), each checked with its
+place."""
+
+import datetime
+import json
+import re
+from pathlib import Path
+
+import yaml
+from tolvek.doc.generator.core.enums import StyleNames
+
+from quillmark_cli.errors import InputError
+from quillmark_cli.input.characters import first_unwritable, strings, unwritable_message
+from quillmark_cli.input.json_parsing import parse_json
+from quillmark_cli.input.markdown.parser import front_matter_only
+from quillmark_cli.input.reading import read_file
+from quillmark_cli.input.schema import validate
+from quillmark_cli.input.style_checks import check_style_kinds
+from quillmark_cli.official.template import OFFICIAL_TEMPLATE_PATH
+
+# Which template style each kind of block uses, overridable by `styles:` in
+# the front matter.
+DEFAULT_STYLES = {
+    "title": StyleNames.TITLE.value,
+    "heading1": StyleNames.HEADING_1.value,
+    "heading2": StyleNames.HEADING_2.value,
+    "heading3": StyleNames.HEADING_3.value,
+    "paragraph": StyleNames.TEXT.value,
+    "quote": StyleNames.QUOTE_TEXT.value,
+    "list": StyleNames.TEXT.value,
+    "code": StyleNames.TEXT.value,
+    "table": StyleNames.TEXT.value,
+}
+FRONT_MATTER_KEYS = ("template", "markdown", "styles", "official")
+# A template with a title style of its own for official documents has its
+# titles written in it.
+OFFICIAL_TITLE_STYLE = "公文标题"
+OFFICIAL_KEYS = ("authority", "number", "signer", "copy_number", "secrecy", "urgency", "copies_to", "printed_by",
+                 "printed_on")
+
+# Broken YAML whose first line is a key is front matter gone wrong, not
+# Markdown that happens to sit between two --- lines.
+_KEY_LINE = re.compile(r"[A-Za-z_][\w-]*[ \t]*:(?:[ \t]|$)")
+
+
+def read_front_matter(token):
+    """The front matter's mapping ({} when empty), or None when the block
+    between the --- lines is not front matter (a thematic break and a setext
+    heading, say): YAML that is not a mapping, or broken YAML that does not
+    begin like front matter."""
+    try:
+        data = yaml.safe_load(token.content)
+    except yaml.YAMLError as error:
+        first = next((line for line in token.content.splitlines() if line.strip() and not line.startswith("#")), "")
+        if not _KEY_LINE.match(first):
+            return None
+        mark = getattr(error, "problem_mark", None)
+        line = " (line %d)" % (mark.line + 2) if mark is not None else ""
+        raise InputError("front matter", "not valid YAML%s: %s" % (line, getattr(error, "problem", None) or error)) \
+            from None
+    if data is None:
+        return {}
+    return data if isinstance(data, dict) else None
+
+
+def front_matter_template(text):
+    """The template a Markdown text's front matter names (a str, relative to
+    the file), or None. Only the beginning of the text is parsed: as much as
+    holds the front matter."""
+    if not text.startswith("-"):
+        return None
+    size = 4096
+    while True:
+        cut = len(text) if size >= len(text) else text.rfind("\n", 0, size) + 1 or size
+        tokens = front_matter_only().parse(text[:cut])
+        if tokens and tokens[0].type == "front_matter":
+            break
+        if cut >= len(text):
+            return None
+        size *= 4
+    try:
+        data = read_front_matter(tokens[0])
+    except InputError:
+        return None
+    template = (data or {}).get("template")
+    return template if isinstance(template, str) and template else None
+
+
+def read_official(data):
+    """The `official` mapping as the JSON input holds it: text, a list of
+    text for copies_to, and dates written as YAML dates kept as ISO
+    dates."""
+    where = "front matter: official"
+    if not isinstance(data, dict):
+        raise InputError(where, "expected a mapping of %s" % ", ".join(OFFICIAL_KEYS))
+    unknown = sorted(str(k) for k in data if k not in OFFICIAL_KEYS)
+    if unknown:
+        raise InputError(where, "unexpected %s (expected %s)" % (", ".join(map(repr, unknown)),
+                                                               ", ".join(OFFICIAL_KEYS)))
+    official = {}
+    for key, value in data.items():
+        values = value if key == "copies_to" and isinstance(value, list) else [value]
+        if key == "copies_to" and not isinstance(value, list):
+            raise InputError(where + ": copies_to", "expected a list of names")
+        texts = []
+        for item in values:
+            if isinstance(item, datetime.date) and key == "printed_on":
+                item = item.isoformat()[:10]
+            if not isinstance(item, str) or not item:
+                raise InputError(where + ": " + key, "expected text, got %s (put it in quotes)" % (
+                    "nothing" if item is None or item == "" else repr(item)))
+            texts.append(item)
+        official[key] = texts if key == "copies_to" else texts[0]
+    return official
+
+
+class Settings:
+    """What one input's front matter sets. `given_styles` are the style
+    names of the command line's template, if any: its own template is then
+    not read."""
+
+    def __init__(self, base, given_styles):
+        self.base = base
+        self.given_styles = given_styles
+        self.template_given = given_styles is not None
+        self.markdown = True
+        self.styles = dict(DEFAULT_STYLES)
+        self.template = None
+        self.official = None
+        self._official_template = None
+
+    def read(self, data):
+        where = "front matter"
+        unknown = sorted(str(k) for k in data if k not in FRONT_MATTER_KEYS)
+        if unknown:
+            raise InputError(where, "unexpected %s (expected %s)" % (", ".join(map(repr, unknown)),
+                                                                   ", ".join(FRONT_MATTER_KEYS)))
+        for path, text in strings(data):
+            index = first_unwritable(text)
+            if index is not None:
+                raise InputError(where + ": " + ": ".join(map(str, path)), unwritable_message(text, index))
+        if "markdown" in data:
+            if not isinstance(data["markdown"], bool):
+                raise InputError(where + ": markdown", "expected true or false")
+            self.markdown = data["markdown"]
+        if "styles" in data:
+            self.set_styles(data["styles"])
+        if "template" in data and not self.template_given:
+            self.load_template(data["template"])
+        if "official" in data:
+            self.official = read_official(data["official"])
+        if "title" not in data.get("styles", {}):
+            self.styles["title"] = self.title_style()
+
+    def title_style(self):
+        """The official title style where the template in effect has one,
+        else "Title"."""
+        if self.given_styles is not None:
+            names = self.given_styles
+        else:
+            names = {style["name"] for style in (self.template or self.official_template())["styles"]}
+        return OFFICIAL_TITLE_STYLE if OFFICIAL_TITLE_STYLE in names else DEFAULT_STYLES["title"]
+
+    def official_template(self):
+        """The bundled official template, read once per input."""
+        if self._official_template is None:
+            self._official_template = json.loads(OFFICIAL_TEMPLATE_PATH.read_text(encoding="utf-8"))
+        return self._official_template
+
+    def set_styles(self, styles):
+        where = "front matter: styles"
+        if not isinstance(styles, dict):
+            raise InputError(where, "expected a mapping of block kinds to template style names")
+        for kind, style in styles.items():
+            if kind not in DEFAULT_STYLES:
+                raise InputError(where, "unknown block kind %r (expected one of %s)" % (
+                    kind, ", ".join(DEFAULT_STYLES)))
+            if not isinstance(style, str) or not style:
+                raise InputError(where + ": " + kind, "expected a style name")
+            self.styles[kind] = style
+
+    def load_template(self, template):
+        where = "front matter: template"
+        if not isinstance(template, str) or not template:
+            raise InputError(where, "expected the path of a template file")
+        path = Path(template)
+        if not path.is_absolute():
+            path = self.base / path
+        try:
+            self.template = parse_json(read_file(path))
+            validate(self.template, "template")
+            check_style_kinds(self.template["styles"], "styles")
+        except InputError as error:
+            raise type(error)(where, "%s: %s" % (template, error)) from None

@@ -1,0 +1,94 @@
+"""Each converted package delivered to its target, with the one line a
+failure gets: into the output directory (made when the first package goes
+into it), a file, or a descriptor; PDFs rendered first, all of a batch in
+one LibreOffice run. Each function returns the exit status it comes to."""
+
+import errno
+
+from quillmark_cli.errors import FAILED_STATUS
+from quillmark_cli.output.streams import Descriptor, silence, was_closed, write_all
+from quillmark_cli.running import signals
+
+OK = 0
+
+
+def write_out(report, descriptor, data, what):
+    """Writes `data` into a descriptor (standard output, say); the status."""
+    if was_closed(descriptor):
+        report.command("cannot write %s: %s is closed" % (what, descriptor))
+        return FAILED_STATUS
+    try:
+        write_all(descriptor, data)
+    except BrokenPipeError:
+        silence(descriptor)  # the reader has what it wanted
+        return FAILED_STATUS
+    except OSError as error:
+        silence(descriptor)
+        report.command("cannot write %s: %s" % (what, error.strerror or error))
+        return FAILED_STATUS
+    return OK
+
+
+class OutputDirectory:
+    """The output directory, made when the first package goes into it (not
+    when every input is refused)."""
+
+    def __init__(self, path, report):
+        self.path, self.report = path, report
+        self.made, self.failed = path is None, False
+
+    def ready(self):
+        if self.made:
+            return True
+        if not self.failed:
+            try:
+                self.path.mkdir(parents=True, exist_ok=True)
+                self.made = True
+            except OSError as error:
+                self.failed = True
+                self.report.line(self.path, "cannot create: %s" % (error.strerror or error))
+        return self.made
+
+
+def write(job, outcome, report, directory):
+    """Writes one package; its status."""
+    from quillmark_cli.output.writing import write_package
+
+    if not directory.ready():
+        return FAILED_STATUS
+    target = job.target_for(outcome.file_name)
+    if isinstance(target, Descriptor) and was_closed(target):
+        report.line(target, "cannot write: it is closed")
+        return FAILED_STATUS
+    try:
+        write_package(target, outcome.data, lambda: report.wrote(target, len(outcome.data)))
+    except OSError as error:
+        if isinstance(target, Descriptor):
+            silence(target)
+        if isinstance(error, BrokenPipeError):
+            return FAILED_STATUS  # the reader has gone: nothing to say
+        report.line(target, "cannot write: %s" % (error.strerror or errno.errorcode.get(error.errno, error)))
+        return FAILED_STATUS
+    return OK
+
+
+def render_and_write(converted, renderer, report, directory):
+    """Renders the converted packages to PDF in one LibreOffice run and
+    writes each; the worst status."""
+    from quillmark_cli.output.pdf_rendering import RenderError, render_pdfs
+
+    try:
+        pdfs = render_pdfs([outcome.data for _, outcome in converted], renderer)
+    except RenderError as error:
+        report.command("cannot write PDF: %s" % error)
+        return FAILED_STATUS
+    status = OK
+    for (job, outcome), pdf in zip(converted, pdfs):
+        signals.checkpoint()
+        if isinstance(pdf, RenderError):
+            report.line(job.name, "cannot write PDF: %s" % pdf)
+            status = FAILED_STATUS
+            continue
+        outcome.data = pdf
+        status = max(status, write(job, outcome, report, directory))
+    return status

@@ -1,0 +1,5 @@
+"""The command as a process among others: SIGINT and SIGTERM (`signals`),
+worker processes for a batch (`workers`), and what people see on standard
+error: escaped names (`terminal`), the progress bar (`progress`) and the
+messages and summary (`reporting`).
+"""
