@@ -79,13 +79,16 @@ def convert(source, template, markdown):
         return Outcome(error.status, str(error), warnings=warnings)
 
     # Imported here so that --help and --print-schema work without the modules.
-    from quillmark_cli.official.layout import generator
+    from tolvek.doc.generator.generate.generators.quillmark import Quillmark
+
+    from quillmark_cli.official.layout import lay_out
 
     try:
-        result = generator(loaded.config, loaded.page, loaded.official).generate(loaded.document, loaded.template)
-    except Exception as error:  # reported with its type, as the generator raised it
+        result = Quillmark(loaded.config).generate(loaded.document, loaded.template)
+        data = lay_out(result.data, loaded.page, loaded.official)
+    except Exception as error:  # reported with its type, as the generator or the layout raised it
         return Outcome(FAILED, "%s: %s" % (type(error).__name__, error), warnings=warnings)
-    return Outcome(OK, data=result.data, file_name=result.name, warnings=warnings)
+    return Outcome(OK, data=data, file_name=result.name, warnings=warnings)
 
 
 def prepare_workers(sources):
@@ -97,7 +100,8 @@ def prepare_workers(sources):
     if any(source.markdown_format for source in sources):
         import quillmark_cli.input.markdown.converter  # noqa: F401
     import quillmark_cli.input.loading  # noqa: F401
-    import quillmark_cli.official.layout  # noqa: F401  (and the generator with it)
+    import quillmark_cli.official.layout  # noqa: F401
+    import tolvek.doc.generator.generate.generators.quillmark  # noqa: F401
 
 
 def outcomes(sources, template, markdown, workers):

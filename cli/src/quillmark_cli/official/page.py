@@ -1,20 +1,33 @@
-"""A template's `page` object: paper, margins, character grid, page numbers
-and the font size the grid is measured against. Every setting left out
-takes the value the national standard for official documents (GB/T
-9704-2012) gives: A4, margins of 37 mm (top), 35 mm (bottom), 28 mm (left)
-and 26 mm (right), 22 lines of 28 characters, page numbers "— 1 —" at the
-outer side, and a 16 pt body."""
+"""The page an official document is laid out on: paper, margins, the grid
+of lines and characters, and the font size the grid is measured against.
+
+Every setting a template's `page` object leaves out takes the standard's
+value: A4 paper, margins of 37 mm at the top, 35 mm at the bottom, 28 mm at
+the left and 26 mm at the right (a text block of 156 mm by 225 mm), 22 lines
+of 28 characters, page numbers at the outer side, and a 3号 (16 pt) body.
+
+The grid places lines only: each line on the pitch that puts `lines` lines
+into the text block. The characters a line come from the spacing between
+characters instead, which Word, WPS and LibreOffice all honour: a character
+grid narrower than the font, which Word squeezes characters into, is one
+that LibreOffice spreads 19 characters across. The characters are condensed
+(or expanded) by the difference between the pitch and the font, rounded so
+that `characters` of them always fit: 16 pt less 0.25 pt, 441 pt for 28 on
+the standard's 442.2 pt line.
+"""
 
 from dataclasses import dataclass
 from typing import Optional
 
 from quillmark_cli.errors import InputError
-from quillmark_cli.official.geometry import TWIPS_PER_MM, twips
+
+from quillmark_cli.official.figures import SIZE_3, TWIPS_PER_MM, points_to_twips, twips
 
 PAPERS = {"A4": (210.0, 297.0)}
 STANDARD_MARGINS = {"top": 37.0, "bottom": 35.0, "left": 28.0, "right": 26.0}
 STANDARD_GRID = {"lines": 22, "characters": 28}
 PAGE_NUMBER_STYLES = ("standard", "center")
+
 
 @dataclass(frozen=True)
 class Page:
@@ -46,22 +59,28 @@ class Page:
         return None if self.lines is None else self.text_height_twips // self.lines
 
     @property
-    def character_pitch(self):
-        """The width of one character of the body as printed, in points: the
-        font size and the spacing that gives the grid's characters a line."""
-        if self.lines is None or self.characters is None:
-            return self.font_size
-        return self.font_size + self.character_spacing_twips / 20
+    def has_character_grid(self):
+        return self.lines is not None and self.characters is not None
 
     @property
     def character_spacing_twips(self):
         """The spacing between characters that gives the grid's characters
-        a line, in twentieths of a point: the pitch less the font size,
-        rounded down so that `characters` characters always fit."""
-        return (self.text_width_twips - int(round(self.font_size * 20)) * self.characters) // self.characters
+        a line, in twips: the pitch less the font size, rounded down so that
+        `characters` characters always fit."""
+        return (self.text_width_twips - points_to_twips(self.font_size) * self.characters) // self.characters
+
+    @property
+    def character_pitch(self):
+        """The width of one character of the body as printed, in points."""
+        if not self.has_character_grid:
+            return self.font_size
+        return self.font_size + self.character_spacing_twips / 20
 
 
-def page_from_data(data, where):
+STANDARD_PAGE = Page(210.0, 297.0, 37.0, 35.0, 28.0, 26.0, 22, 28, "standard", float(SIZE_3))
+
+
+def page_from_data(data, where="page"):
     """The Page a validated `page` object describes; `where` names it in
     messages. Refuses margins that leave no text block."""
     paper = data.get("paper", "A4")
@@ -72,7 +91,7 @@ def page_from_data(data, where):
         grid = dict(STANDARD_GRID, **grid)
     page = Page(width, height, margins["top"], margins["bottom"], margins["left"], margins["right"],
                 None if grid is None else int(grid["lines"]), None if grid is None else int(grid["characters"]),
-                data.get("page_numbers", "standard"), float(data.get("font_size", 16)))
+                data.get("page_numbers", "standard"), float(data.get("font_size", SIZE_3)))
     if page.text_width_twips <= 0:
         raise InputError(where + ".margins", "left and right margins of %g mm and %g mm leave no text on a page "
                          "%g mm wide" % (page.left, page.right, page.width))

@@ -1,41 +1,72 @@
-"""Page numbers: "— N —" in 4号 (14 pt) 宋体 in the footer, the top of its line
-PAGE_NUMBER_GAP_MM (7 mm) below the text block. "standard" puts it one
-character in from the right edge of the text block on odd pages and from
-the left edge on even ones; "center" centres it on every page."""
+"""Page numbers: "— N —" in 4号 (14 pt) 宋体, the top of its line 7 mm below
+the text block; one character in from the right edge of the text block on
+odd pages and from the left edge on even ones ("standard"), or centred on
+every page ("center").
 
-from docx.enum.text import WD_ALIGN_PARAGRAPH
-from docx.shared import Pt
+Each footer is the footer python-docx makes (its namespaces, one paragraph
+in the style "Footer"), holding the number as a PAGE field. Footers depend
+on nothing but their side, so each is made once per process.
+"""
 
-from quillmark_cli.official.wordml import field_runs, set_fonts
+import os
 
-PAGE_NUMBER_FONT = "宋体"
-PAGE_NUMBER_SIZE = 14
+import docx
+
+from quillmark_cli.official.container import Member
+from quillmark_cli.official.figures import PAGE_NUMBER_FONT, SIZE_4, points_to_twips
+from quillmark_cli.official.parts import FOOTER, FOOTER_CONTENT_TYPE
+from quillmark_cli.official.wordml import elements, insert_in_order, parse, qn, run, run_properties, serialize, w
+
+PAGE_NUMBER_SIZE = SIZE_4
 PAGE_NUMBER_GAP_MM = 7
+INSET = points_to_twips(PAGE_NUMBER_SIZE)  # one character of the number's size
+_FOOTER_TEMPLATE = os.path.join(os.path.dirname(docx.__file__), "templates", "default-footer.xml")
+_made = {}
 
 
-def add_page_numbers(doc, section, page):
-    """"— N —" in every footer: at the right of odd pages and the left of even
-    ones ("standard"), or centred on all ("center")."""
-    inset = Pt(PAGE_NUMBER_SIZE)
-    if page.page_numbers == "center":
-        _page_number(section.footer, WD_ALIGN_PARAGRAPH.CENTER)
+def add_page_numbers(parts, section, style):
+    """Footers with the page number for the section (`style`: "standard" or
+    "center"; the settings say that even pages have footers of their own,
+    see page_setup)."""
+    if style == "center":
+        _add_footer(parts, section, "default", "center")
         return
-    doc.settings.odd_and_even_pages_header_footer = True
-    odd = _page_number(section.footer, WD_ALIGN_PARAGRAPH.RIGHT)
-    odd.paragraph_format.right_indent = inset
-    even = _page_number(section.even_page_footer, WD_ALIGN_PARAGRAPH.LEFT)
-    even.paragraph_format.left_indent = inset
+    _add_footer(parts, section, "default", "right")
+    _add_footer(parts, section, "even", "left")
 
 
-def _page_number(footer, alignment):
-    footer.is_linked_to_previous = False
-    paragraph = footer.paragraphs[0] if footer.paragraphs else footer.add_paragraph()
-    paragraph.alignment = alignment
-    paragraph_format = paragraph.paragraph_format
-    paragraph_format.space_before = paragraph_format.space_after = Pt(0)
-    paragraph_format.line_spacing = Pt(PAGE_NUMBER_SIZE)
-    paragraph_format.first_line_indent = Pt(0)
-    runs = [paragraph.add_run("— ")._r] + field_runs(paragraph, "PAGE", "1") + [paragraph.add_run(" —")._r]
-    for r in runs:
-        set_fonts(r, PAGE_NUMBER_FONT, PAGE_NUMBER_SIZE)
-    return paragraph
+def _add_footer(parts, section, kind, side):
+    name = parts.next_name("word/footer%d.xml")
+    identifier = parts.add_part(name, FOOTER_CONTENT_TYPE, FOOTER)
+    parts.set_member(name, _footer(side))
+    insert_in_order(section, "footerReference", type=kind, r_id=identifier)
+
+
+def _footer(side):
+    """The compressed footer with the number at `side`."""
+    made = _made.get(side)
+    if made is None:
+        with open(_FOOTER_TEMPLATE, "rb") as template:
+            footer = parse(template.read())
+        paragraph = footer.find(qn("w:p"))
+        properties = run_properties(PAGE_NUMBER_FONT, PAGE_NUMBER_SIZE)
+        for made_element in elements(
+                w("spacing", before=0, after=0, line=INSET, lineRule="exact"),
+                w("ind", left=INSET if side == "left" else None, right=INSET if side == "right" else None,
+                  firstLine=0),
+                w("jc", val=side)):
+            insert_in_order(paragraph.find(qn("w:pPr")), made_element)
+        for made_element in elements(run("— ", properties), *_field("PAGE", "1", properties),
+                                     run(" —", properties)):
+            paragraph.append(made_element)
+        made = _made[side] = Member(FOOTER, 0, data=serialize(footer)).compressed()
+    return made
+
+
+def _field(instruction, shown, properties):
+    """The runs of a field showing `shown` until the reader updates it."""
+    return [w("r", properties, w("fldChar", fldCharType="begin")),
+            w("r", properties, w("instrText", text=" %s " % instruction, xml_space="preserve")),
+            w("r", properties, w("fldChar", fldCharType="separate")),
+            run(shown, properties),
+            w("r", properties, w("fldChar", fldCharType="end"))]

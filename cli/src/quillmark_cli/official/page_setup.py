@@ -1,84 +1,77 @@
-"""The page a template's `page` object asks for: paper and margins (A4; 37 mm
-top, 35 mm bottom, 28 mm left, 26 mm right by default), the header
-HEADER_DISTANCE_MM (15 mm) from the top edge, the footer placed so that the
-page number's line starts 7 mm below the text block, the default font size
-the grid is measured against (16 pt), East Asian text declared Chinese,
-then the grid and the page numbers."""
+"""The page in the package: the section's paper, margins and grid of
+lines, the header and footer distances, the default font size and
+character spacing, and Chinese as the East Asian language.
 
-from docx.oxml import OxmlElement
-from docx.oxml.ns import qn
-from docx.shared import Twips
+The header stands 15 mm below the paper's edge (or halfway down a narrower
+top margin); the footer is placed so that the page number's line starts
+7 mm below the text block (see page_numbers).
+"""
 
-from quillmark_cli.official.geometry import twips
-from quillmark_cli.official.grid import set_character_spacing, set_grid
-from quillmark_cli.official.page_numbers import PAGE_NUMBER_GAP_MM, PAGE_NUMBER_SIZE, add_page_numbers
-from quillmark_cli.official.wordml import default_run_properties, insert_in_order
+from quillmark_cli.official.figures import points_to_twips, twips, half_points
+from quillmark_cli.official.page_numbers import PAGE_NUMBER_GAP_MM, PAGE_NUMBER_SIZE
+from quillmark_cli.official.wordml import child, insert_in_order, qn, w
 
-CHINESE = "zh-CN"
 HEADER_DISTANCE_MM = 15
+CHINESE = "zh-CN"
 
 
-def set_page(doc, page):
-    section = doc.sections[0]
-    section.page_width, section.page_height = Twips(twips(page.width)), Twips(twips(page.height))
-    section.top_margin, section.bottom_margin = Twips(twips(page.top)), Twips(twips(page.bottom))
-    section.left_margin, section.right_margin = Twips(twips(page.left)), Twips(twips(page.right))
-    section.header_distance = Twips(twips(min(HEADER_DISTANCE_MM, page.top / 2)))
+def set_section(section, page):
+    """Paper, margins, header and footer distances, and the grid of lines
+    on the body's w:sectPr."""
+    size = child(section, "pgSz")
+    size.set(qn("w:w"), str(twips(page.width)))
+    size.set(qn("w:h"), str(twips(page.height)))
+    margins = child(section, "pgMar")
+    for side in ("top", "bottom", "left", "right"):
+        margins.set(qn("w:" + side), str(twips(getattr(page, side))))
+    margins.set(qn("w:header"), str(twips(min(HEADER_DISTANCE_MM, page.top / 2))))
     # The footer's bottom edge sits one page-number line below the line's top.
     footer_top = max(page.bottom - PAGE_NUMBER_GAP_MM, 0)
-    section.footer_distance = Twips(max(twips(footer_top) - PAGE_NUMBER_SIZE * 20, 0))
-    set_default_font_size(doc, page.font_size)
-    set_chinese_language(doc)
-    set_character_spacing(doc, page)
-    set_grid(section, page)
-    if page.page_numbers is not None:
-        add_page_numbers(doc, section, page)
-    complete_zoom(doc)
+    margins.set(qn("w:footer"), str(max(twips(footer_top) - points_to_twips(PAGE_NUMBER_SIZE), 0)))
+    grid = child(section, "docGrid")
+    for attribute in ("w:type", "w:linePitch", "w:charSpace"):
+        grid.attrib.pop(qn(attribute), None)
+    if page.lines is not None:
+        grid.set(qn("w:type"), "lines")
+        grid.set(qn("w:linePitch"), str(page.line_pitch_twips))
 
 
-def complete_zoom(doc):
+def set_default_run_properties(styles, page):
+    """The default font size (what the grid is measured against), the
+    spacing between characters that gives the grid's characters a line, and
+    Chinese as the East Asian language, so that a reader standing in a CJK
+    font for one it lacks takes the Chinese forms (直, 骨 and 令 differ from
+    their Japanese forms)."""
+    r_pr = _first_child(_first_child(_first_child(styles, "docDefaults"), "rPrDefault"), "rPr")
+    for tag in ("sz", "szCs"):
+        child(r_pr, tag).set(qn("w:val"), str(half_points(page.font_size)))
+    child(r_pr, "lang").set(qn("w:eastAsia"), CHINESE)
+    if page.has_character_grid:
+        child(r_pr, "spacing").set(qn("w:val"), str(page.character_spacing_twips))
+
+
+def _first_child(parent, tag):
+    """`parent`'s w:`tag` child, made as its first child when missing (each
+    of the defaults' containers comes first in its parent)."""
+    found = parent.find(qn("w:" + tag))
+    if found is None:
+        found = w(tag)
+        parent.insert(0, found)
+    return found
+
+
+def set_settings(settings, page):
     """python-docx's template gives w:zoom a kind but not the percentage the
-    schema requires of it; a laid-out package's settings get it (100 %)."""
-    zoom = doc.settings.element.find(qn("w:zoom"))
+    schema requires of it (100 %). On a page: even pages have footers of
+    their own where the page numbers stand at the outer side, and Word
+    resolves the theme's East Asian fonts for Chinese."""
+    zoom = settings.find(qn("w:zoom"))
     if zoom is not None and zoom.get(qn("w:percent")) is None:
         zoom.set(qn("w:percent"), "100")
-
-
-def set_default_font_size(doc, size):
-    """The docDefaults font size: what the character grid is measured
-    against."""
-    styles = doc.styles.element
-    defaults = styles.find(qn("w:docDefaults"))
-    if defaults is None:
-        defaults = OxmlElement("w:docDefaults")
-        styles.insert(0, defaults)
-    r_pr_default = defaults.find(qn("w:rPrDefault"))
-    if r_pr_default is None:
-        r_pr_default = OxmlElement("w:rPrDefault")
-        defaults.insert(0, r_pr_default)
-    r_pr = r_pr_default.find(qn("w:rPr"))
-    if r_pr is None:
-        r_pr = OxmlElement("w:rPr")
-        r_pr_default.append(r_pr)
-    half_points = str(int(round(size * 2)))
-    for tag in ("w:sz", "w:szCs"):
-        element = r_pr.find(qn(tag))
-        if element is None:
-            element = OxmlElement(tag)
-            insert_in_order(r_pr, element)
-        element.set(qn("w:val"), half_points)
-
-
-def set_chinese_language(doc):
-    """East Asian text is Chinese: readers then take the Chinese forms of a
-    CJK font (直, 骨 and 令 differ from their Japanese forms), and Word
-    resolves the theme's East Asian fonts for Chinese."""
-    r_pr = default_run_properties(doc)
-    language = r_pr.find(qn("w:lang"))
-    if language is None:
-        language = OxmlElement("w:lang")
-        insert_in_order(r_pr, language)
-    language.set(qn("w:eastAsia"), CHINESE)
-    theme_language = doc.settings.element.find(qn("w:themeFontLang"))
+    if page is None:
+        return
+    if page.page_numbers == "standard" and settings.find(qn("w:evenAndOddHeaders")) is None:
+        insert_in_order(settings, "evenAndOddHeaders")
+    theme_language = settings.find(qn("w:themeFontLang"))
     if theme_language is not None:
         theme_language.set(qn("w:eastAsia"), CHINESE)

@@ -1,33 +1,27 @@
-"""The record block (版记), at the foot of the last page: 抄送 (copies to)
-above the printing authority and the date it was printed, in 4号 (14 pt)
-仿宋 on the body's line pitch, as wide as the text block, its last line on
-the text block's lower edge.
+"""The record block (版记) at the foot of the last page: "抄送：" and the
+names that receive copies (4号 仿宋, one character in, wrapped lines aligned
+after "抄送：", a full stop after the last name), then the printing
+authority one character in from the left and the printing date ("2026年12月
+8日印发") one character in from the right; a thick line (0.35 mm) above and
+below the block and a thin one (0.25 mm) between, as wide as the text block,
+the last line on the text block's lower edge.
 
-- Lines: a thick one (THICK_EIGHTHS, 0.35 mm) at the top and the bottom,
-  thin ones (THIN_EIGHTHS, 0.25 mm) between the rows.
-- 抄送: one character in from each side, the names after "抄送：" wrapping
-  under their own start (a hanging indent of three characters), ending with
-  "。".
-- The printing authority one character in from the left, the date ("2026年12月8日
-  印发", an ISO date written out) one character in from the right.
+The block is a table floating at the foot of the text block, placed from the
+page's left edge: LibreOffice floats a table as wide as the text block only
+when it is placed from the page (it leaves others where the text ends).
 """
 
 import datetime
+import functools
 import re
-from xml.sax.saxutils import escape, quoteattr
 
-from docx.oxml import parse_xml
-from docx.oxml.ns import nsdecls, qn
+from quillmark_cli.official.figures import BODY_FONT, BLACK, SIZE_4, points_to_twips
+from quillmark_cli.official.wordml import elements, qn, run_properties, w
 
-from quillmark_cli.official.geometry import BODY_FONT, Geometry
-
-RECORD_KEYS = ("copies_to", "printed_by", "printed_on")
-RECORD_SIZE = 14  # 4号
+KEYS = ("copies_to", "printed_by", "printed_on")
 THICK_EIGHTHS = 8  # 0.35 mm
 THIN_EIGHTHS = 6  # 0.25 mm
-# In characters of the record block's size.
-SIDE_INSET_CHARACTERS = 1
-COPIES_HANGING_CHARACTERS = 3
+RECORD_SIZE = SIZE_4
 _ISO_DATE = re.compile(r"(\d{4})-(\d{1,2})-(\d{1,2})$")
 
 
@@ -45,76 +39,67 @@ def full_date(text):
     return "%d年%d月%d日" % (year, month, day)
 
 
-def add_record_block(doc, page, official):
+def add_record_block(body, geometry, official):
     copies = [name for name in official.get("copies_to") or [] if name]
     printed_by, printed_on = official.get("printed_by"), official.get("printed_on")
     if not (copies or printed_by or printed_on):
         return
-    geometry = Geometry(doc, page)
-    char = RECORD_SIZE * 20
-    side = SIDE_INSET_CHARACTERS * char
-    hanging = COPIES_HANGING_CHARACTERS * char
+    character = points_to_twips(RECORD_SIZE)
     rows = []
     if copies:
         text = "，".join(copies)
         if text[-1] not in "。．.":
             text += "。"
-        rows.append(_record_row(geometry, "抄送：" + text, left=side + hanging, hanging=hanging, right=side))
+        rows.append(_row(geometry, "抄送：" + text, left=4 * character, hanging=3 * character, right=character))
     if printed_by or printed_on:
         date = full_date(printed_on) + "印发" if printed_on else ""
         text = (printed_by or "") + ("\t" + date if date else "")
-        rows.append(_record_row(geometry, text, left=side, right=side, tab=geometry.width - side))
-    # Floating at the foot of the text block, as wide as it. The table is
-    # placed from the page's left edge, not centred in the margins:
-    # LibreOffice floats a table as wide as the text block only when it is
-    # placed from the page (it leaves others where the text ends).
-    table = parse_xml(
-        '<w:tbl %s><w:tblPr>'
-        '<w:tblpPr w:leftFromText="0" w:rightFromText="0" w:topFromText="0" w:bottomFromText="0" '
-        'w:vertAnchor="margin" w:horzAnchor="page" w:tblpX="%d" w:tblpYSpec="bottom"/>'
-        '<w:tblOverlap w:val="never"/>'
-        '<w:tblW w:w="%d" w:type="dxa"/><w:jc w:val="center"/>'
-        '<w:tblBorders>'
-        '<w:top w:val="single" w:sz="%d" w:space="0" w:color="000000"/><w:left w:val="nil"/>'
-        '<w:bottom w:val="single" w:sz="%d" w:space="0" w:color="000000"/><w:right w:val="nil"/>'
-        '<w:insideH w:val="single" w:sz="%d" w:space="0" w:color="000000"/><w:insideV w:val="nil"/>'
-        '</w:tblBorders><w:tblLayout w:type="fixed"/>'
-        '<w:tblCellMar><w:left w:w="0" w:type="dxa"/><w:right w:w="0" w:type="dxa"/></w:tblCellMar>'
-        '</w:tblPr><w:tblGrid><w:gridCol w:w="%d"/></w:tblGrid>%s</w:tbl>' % (
-            nsdecls("w"), geometry.left, geometry.width, THICK_EIGHTHS, THICK_EIGHTHS, THIN_EIGHTHS, geometry.width,
-            "".join(rows)))
+        rows.append(_row(geometry, text, left=character, right=character, tab=geometry.width - character))
+
+    table = w("tbl", _table_properties(geometry.left, geometry.width), *rows)
     # A floating table is anchored to the paragraph after it: an empty one,
     # one twip high.
-    anchor = parse_xml('<w:p %s><w:pPr><w:spacing w:before="0" w:after="0" w:line="20" w:lineRule="exact"/>'
-                       '<w:rPr><w:sz w:val="2"/><w:szCs w:val="2"/></w:rPr></w:pPr></w:p>' % nsdecls("w"))
-    body = doc.element.body
+    anchor = w("p", w("pPr", w("spacing", before=0, after=0, line=20, lineRule="exact"),
+                      w("rPr", w("sz", val=2), w("szCs", val=2))))
     end = body.find(qn("w:sectPr"))
-    for element in (table, anchor):
+    for made in elements(table, anchor):
         if end is not None:
-            end.addprevious(element)
+            end.addprevious(made)
         else:
-            body.append(element)
+            body.append(made)
 
 
-def _record_row(geometry, text, left, right, hanging=0, tab=None):
+@functools.lru_cache(maxsize=16)
+def _table_properties(left, width):
+    def line(side, eighths):
+        return w(side, val="single", sz=eighths, space=0, color=BLACK)
+
+    return w(
+        "tblPr",
+        w("tblpPr", leftFromText=0, rightFromText=0, topFromText=0, bottomFromText=0, vertAnchor="margin",
+          horzAnchor="page", tblpX=left, tblpYSpec="bottom"),
+        w("tblOverlap", val="never"),
+        w("tblW", w=width, type="dxa"),
+        w("jc", val="center"),
+        w("tblBorders", line("top", THICK_EIGHTHS), w("left", val="nil"), line("bottom", THICK_EIGHTHS),
+          w("right", val="nil"), line("insideH", THIN_EIGHTHS), w("insideV", val="nil")),
+        w("tblLayout", type="fixed"),
+        w("tblCellMar", w("left", w=0, type="dxa"), w("right", w=0, type="dxa")),
+    ) + w("tblGrid", w("gridCol", w=width))
+
+
+def _row(geometry, text, left, right, hanging=None, tab=None):
     """One row of the record block: a paragraph of 4号 仿宋 on the body's
     line pitch."""
-    size = str(RECORD_SIZE * 2)
     runs = []
     for index, piece in enumerate(text.split("\t")):
         if index:
-            runs.append("<w:r>%s<w:tab/></w:r>" % _record_run_properties(size))
+            runs.append(w("r", run_properties(BODY_FONT, RECORD_SIZE), w("tab")))
         if piece:
-            runs.append('<w:r>%s<w:t xml:space="preserve">%s</w:t></w:r>' % (_record_run_properties(size),
-                                                                             escape(piece)))
-    tabs = '<w:tabs><w:tab w:val="right" w:pos="%d"/></w:tabs>' % tab if tab is not None else ""
-    indent = '<w:ind w:left="%d" w:right="%d"%s/>' % (left, right, ' w:hanging="%d"' % hanging if hanging else "")
-    return ('<w:tr><w:tc><w:tcPr><w:tcW w:w="%d" w:type="dxa"/><w:vAlign w:val="center"/></w:tcPr>'
-            '<w:p><w:pPr>%s<w:autoSpaceDE w:val="0"/><w:autoSpaceDN w:val="0"/><w:snapToGrid w:val="0"/><w:spacing w:before="0" w:after="0" w:line="%d" '
-            'w:lineRule="exact"/>%s<w:jc w:val="left"/></w:pPr>%s</w:p></w:tc></w:tr>') % (
-        geometry.width, tabs, geometry.line, indent, "".join(runs))
-
-
-def _record_run_properties(size):
-    return ('<w:rPr><w:rFonts w:ascii=%s w:hAnsi=%s w:eastAsia=%s w:cs=%s w:hint="eastAsia"/>'
-            '<w:sz w:val="%s"/><w:szCs w:val="%s"/></w:rPr>') % ((quoteattr(BODY_FONT),) * 4 + (size, size))
+            runs.append(w("r", run_properties(BODY_FONT, RECORD_SIZE), w("t", text=piece, xml_space="preserve")))
+    p_pr = w("pPr", w("tabs", w("tab", val="right", pos=tab)) if tab is not None else None,
+             w("autoSpaceDE", val=0), w("autoSpaceDN", val=0), w("snapToGrid", val=0),
+             w("spacing", before=0, after=0, line=geometry.line, lineRule="exact"),
+             w("ind", left=left, right=right, hanging=hanging), w("jc", val="left"))
+    return w("tr", w("tc", w("tcPr", w("tcW", w=geometry.width, type="dxa"), w("vAlign", val="center")),
+                     w("p", p_pr, *runs)))

@@ -1,69 +1,63 @@
-"""The signature and date (落款) of a document without a seal, at the end of
-the text: the paragraphs that close the document in the style "落款" (the
-last of them the date, those before it the signature), right-aligned.
+"""The signature and date of a document without a seal (落款): the
+paragraphs that close the document in the style "落款", right-aligned, one
+empty line below the text; the signature two characters in from the right
+and the date on the line below it, starting two characters further right
+(or two characters in, with the signature moved left, when the date is the
+longer). Arabic numerals and Latin letters count half a character."""
 
-The signature stands SIGNATURE_INSET_CHARACTERS (two characters) in from
-the right edge of the text block; the date, on the line below, starts
-DATE_SHIFT_CHARACTERS (two characters) to the right of the signature's
-start, or, when the date is the longer, ends two characters in, with the
-signature moved left to keep the shift. Arabic numerals count as half a
-character. One empty line separates the text from the signature.
-"""
+from quillmark_cli.official.paragraphs import no_grid, stripped_text, width_in_characters
+from quillmark_cli.official.wordml import child, element, qn, w
 
-from xml.sax.saxutils import quoteattr
-
-from docx.enum.text import WD_ALIGN_PARAGRAPH
-from docx.oxml import parse_xml
-from docx.oxml.ns import nsdecls, qn
-from docx.shared import Twips
-
-from quillmark_cli.official.geometry import Geometry, width_in_characters
-from quillmark_cli.official.wordml import no_grid
-
-SIGNATURE_STYLE = "落款"
-SIGNATURE_INSET_CHARACTERS = 2.0
-DATE_SHIFT_CHARACTERS = 2
+STYLE = "落款"
+SIGNATURE_INSET = 2.0  # characters in from the right
+DATE_OFFSET = 2.0  # characters right of the signature's start
 
 
-def _paragraph_text(p):
-    return "".join(t.text or "" for t in p.iter(qn("w:t")))
-
-
-def place_signature(doc, page):
-    """Right indents for the closing "落款" paragraphs: the last is the date,
-    those before it the signature."""
-    try:
-        style_id = doc.styles[SIGNATURE_STYLE].style_id
-    except KeyError:
+def place_signature(body, geometry, style_id):
+    """`style_id`: the identifier of the style "落款" in the package, or
+    None when it has none."""
+    if style_id is None:
         return
     block = []
-    for child in reversed(list(doc.element.body)):
-        if child.tag == qn("w:sectPr"):
+    for paragraph in reversed(body):
+        if paragraph.tag == qn("w:sectPr"):
             continue
-        if child.tag != qn("w:p") or child.style != style_id:
+        if paragraph.tag != qn("w:p") or _style(paragraph) != style_id:
             break
-        block.insert(0, child)
-    block = [p for p in block if _paragraph_text(p).strip()]
+        block.insert(0, paragraph)
+    block = [paragraph for paragraph in block if stripped_text(paragraph)]
     if not block:
         return
-    char = Geometry(doc, page).char
     signatures, date = (block[:-1], block[-1]) if len(block) > 1 else (block, None)
-    signature_width = max(width_in_characters(_paragraph_text(p).strip()) for p in signatures)
-    signature_inset, date_inset = SIGNATURE_INSET_CHARACTERS, None
+    signature_width = max(width_in_characters(stripped_text(p)) for p in signatures)
+    signature_inset, date_inset = SIGNATURE_INSET, None
     if date is not None:
-        date_inset = signature_width - width_in_characters(_paragraph_text(date).strip())
-        if date_inset < DATE_SHIFT_CHARACTERS:
-            signature_inset += DATE_SHIFT_CHARACTERS - date_inset
-            date_inset = float(DATE_SHIFT_CHARACTERS)
-    for p, inset in [(p, signature_inset) for p in signatures] + ([(date, date_inset)] if date is not None else []):
-        p_pr = p.get_or_add_pPr()
+        date_inset = signature_width - width_in_characters(stripped_text(date))
+        if date_inset < DATE_OFFSET:
+            signature_inset += DATE_OFFSET - date_inset
+            date_inset = DATE_OFFSET
+    placed = [(p, signature_inset) for p in signatures] + ([(date, date_inset)] if date is not None else [])
+    for paragraph, inset in placed:
+        p_pr = _properties(paragraph)
         no_grid(p_pr)
-        p_pr.jc_val = WD_ALIGN_PARAGRAPH.RIGHT
-        ind = p_pr.get_or_add_ind()
-        ind.right = Twips(int(round(inset * char * 20)))
-        ind.firstLine = Twips(0)
+        child(p_pr, "jc").set(qn("w:val"), "right")
+        indent = child(p_pr, "ind")
+        indent.set(qn("w:right"), str(geometry.characters(inset)))
+        indent.set(qn("w:firstLine"), "0")
     # One empty line between the text and the signature.
     previous = block[0].getprevious()
-    if previous is not None and previous.tag == qn("w:p") and _paragraph_text(previous).strip():
-        spacer = parse_xml("<w:p %s><w:pPr><w:pStyle w:val=%s/></w:pPr></w:p>" % (nsdecls("w"), quoteattr(style_id)))
-        block[0].addprevious(spacer)
+    if previous is not None and previous.tag == qn("w:p") and stripped_text(previous):
+        block[0].addprevious(element(w("p", w("pPr", w("pStyle", val=style_id)))))
+
+
+def _style(paragraph):
+    style = paragraph.find("%s/%s" % (qn("w:pPr"), qn("w:pStyle")))
+    return None if style is None else style.get(qn("w:val"))
+
+
+def _properties(paragraph):
+    p_pr = paragraph.find(qn("w:pPr"))
+    if p_pr is None:
+        p_pr = paragraph.makeelement(qn("w:pPr"), {})
+        paragraph.insert(0, p_pr)
+    return p_pr

@@ -1,121 +1,195 @@
-"""Small WordprocessingML builders the layout shares, on python-docx's element
-layer: a run's fonts, a field, children inserted where the schema puts
-them, borders, and the plain paragraphs the official elements are made
-of."""
+"""Writing and reading WordprocessingML. New elements are described as
+data — `w("p", w("pPr", w("jc", val="center")))` is `<w:p><w:pPr><w:jc
+w:val="center"/></w:pPr></w:p>` — written as markup, leaves first, and
+parsed once per group into lxml elements (`elements`), which is several
+times faster than building them one lxml element at a time."""
 
-from docx.oxml import OxmlElement, parse_xml
-from docx.oxml.ns import nsdecls, qn
-from docx.shared import Pt, Twips
+import functools
 
+from lxml import etree
 
-def set_fonts(r, name, size, color=None, bold=False):
-    """Gives a run (w:r) its font for every script, its size in points and,
-    optionally, a colour (RRGGBB) and bold."""
-    r_pr = r.get_or_add_rPr()
-    fonts = r_pr.get_or_add_rFonts()
-    for attribute in ("w:ascii", "w:hAnsi", "w:eastAsia", "w:cs"):
-        fonts.set(qn(attribute), name)
-    # Dashes and quotation marks are drawn with the East Asian font, full
-    # width, as a Chinese reader expects them.
-    fonts.set(qn("w:hint"), "eastAsia")
-    if bold:
-        r_pr.get_or_add_b()
-    if color is not None:
-        r_pr.get_or_add_color().set(qn("w:val"), color)
-    r_pr.get_or_add_sz().set(qn("w:val"), str(int(round(size * 2))))
-    size_cs = OxmlElement("w:szCs")
-    size_cs.set(qn("w:val"), str(int(round(size * 2))))
-    r_pr.get_or_add_sz().addnext(size_cs)
+W_NS = "http://schemas.openxmlformats.org/wordprocessingml/2006/main"
+R_NS = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
+XML_NS = "http://www.w3.org/XML/1998/namespace"
+_PREFIXES = {"w": W_NS, "r": R_NS, "xml": XML_NS}
+_PARSER = etree.XMLParser(remove_blank_text=True, resolve_entities=False, huge_tree=True)
+_FRAGMENT = '<w:fragment xmlns:w="%s" xmlns:r="%s">%%s</w:fragment>' % (W_NS, R_NS)
+# Attribute names as written: w:val, and the two that are not in w:.
+_SPECIAL = {"xml_space": "xml:space", "r_id": "r:id"}
 
 
-def field_runs(paragraph, instruction, shown):
-    """The runs of a field (PAGE, say) appended to `paragraph`, showing
-    `shown` until the reader updates it."""
-    runs = []
-    for kind in ("begin", "instruction", "separate", "result", "end"):
-        r = paragraph.add_run()._r
-        if kind == "instruction":
-            text = OxmlElement("w:instrText")
-            text.set(qn("xml:space"), "preserve")
-            text.text = " %s " % instruction
-            r.append(text)
-        elif kind == "result":
-            r.add_t(shown)
-        else:
-            char = OxmlElement("w:fldChar")
-            char.set(qn("w:fldCharType"), kind)
-            r.append(char)
-        runs.append(r)
-    return runs
+def qn(name):
+    """"w:p" as lxml names it; "r:id" and "xml:space" likewise."""
+    prefix, local = name.split(":")
+    return "{%s}%s" % (_PREFIXES[prefix], local)
 
 
-def default_run_properties(doc):
-    """The run properties of the styles part's document defaults."""
-    return doc.styles.element.find(qn("w:docDefaults")).find(qn("w:rPrDefault")).find(qn("w:rPr"))
+def escape(text):
+    """`text` as XML character data, or as an attribute's value between
+    double quotes."""
+    if "&" in text:
+        text = text.replace("&", "&amp;")
+    if "<" in text:
+        text = text.replace("<", "&lt;")
+    if ">" in text:
+        text = text.replace(">", "&gt;")
+    if '"' in text:
+        text = text.replace('"', "&quot;")
+    for character, reference in _KEPT_IN_ATTRIBUTES:
+        if character in text:
+            text = text.replace(character, reference)
+    return text
 
 
-# The order of w:pPr's and w:rPr's children that the schema requires.
+# Whitespace that an attribute's value would otherwise lose to normalisation.
+_KEPT_IN_ATTRIBUTES = (("\t", "&#9;"), ("\n", "&#10;"), ("\r", "&#13;"))
+
+
+def w(tag, *children, text=None, **attributes):
+    """The markup of a w: element with w: attributes (`xml_space` is
+    xml:space, `r_id` r:id; None leaves one out), its children's markup in
+    order (None and "" are left out) and its text."""
+    markup = "<w:" + tag
+    for name, value in attributes.items():
+        if value is not None:
+            markup += ' %s="%s"' % (_SPECIAL.get(name) or "w:" + name,
+                                    value if type(value) is int else escape(str(value)))
+    inner = "".join([child for child in children if child])
+    if text is not None:
+        inner += escape(text)
+    return "%s>%s</w:%s>" % (markup, inner, tag) if inner else markup + "/>"
+
+
+def elements(*markup):
+    """The lxml elements `markup` describes, in order."""
+    return list(etree.fromstring(_FRAGMENT % "".join(markup), _PARSER))
+
+
+def element(markup):
+    return elements(markup)[0]
+
+
+def parse(data):
+    return etree.fromstring(data, _PARSER)
+
+
+def serialize(root):
+    """A part's bytes, as python-docx writes them."""
+    return etree.tostring(root, encoding="UTF-8", standalone=True)
+
+
+def text_of(paragraph):
+    return "".join(t.text or "" for t in paragraph.iter(qn("w:t")))
+
+
+@functools.lru_cache(maxsize=64)
+def run_properties(font, size, color=None, bold=False):
+    """A run's properties: `font` for every script, its size in points and,
+    optionally, a colour (RRGGBB) and bold. Dashes and quotation marks are
+    drawn with the East Asian font, full width, as a Chinese reader expects
+    them."""
+    size = int(round(size * 2))
+    return w("rPr", w("rFonts", ascii=font, hAnsi=font, eastAsia=font, cs=font, hint="eastAsia"),
+             w("b") if bold else None, w("color", val=color) if color is not None else None,
+             w("sz", val=size), w("szCs", val=size))
+
+
+def run(text, properties=None):
+    """A run of `text` with `properties`: tabs become w:tab and line feeds
+    w:br, as a reader expects them; spaces at either end are kept."""
+    content = [properties]
+    for index, piece in enumerate(text.split("\t")):
+        if index:
+            content.append(w("tab"))
+        for line, part in enumerate(piece.split("\n")):
+            if line:
+                content.append(w("br"))
+            if part:
+                content.append(w("t", text=part, xml_space="preserve" if part.strip() != part else None))
+    return w("r", *content)
+
+
+def border(tag, eighths, color="000000", space=0):
+    """A single-line border (w:top, w:bottom, ...): its width in eighths of a
+    point, its colour and its distance from the text in points."""
+    return w(tag, val="single", sz=eighths, space=space, color=color)
+
+
+# The order of the children of w:pPr, w:rPr, w:sectPr and w:settings that
+# the schema requires.
 _ORDER = {
-    "w:pPr": ("w:pStyle", "w:keepNext", "w:keepLines", "w:pageBreakBefore", "w:framePr", "w:widowControl",
-              "w:numPr", "w:suppressLineNumbers", "w:pBdr", "w:shd", "w:tabs", "w:suppressAutoHyphens",
-              "w:kinsoku", "w:wordWrap", "w:overflowPunct", "w:topLinePunct", "w:autoSpaceDE", "w:autoSpaceDN",
-              "w:bidi", "w:adjustRightInd", "w:snapToGrid", "w:spacing", "w:ind", "w:contextualSpacing",
-              "w:mirrorIndents", "w:suppressOverlap", "w:jc", "w:textDirection", "w:textAlignment",
-              "w:textboxTightWrap", "w:outlineLvl", "w:divId", "w:cnfStyle", "w:rPr", "w:sectPr", "w:pPrChange"),
-    "w:rPr": ("w:rStyle", "w:rFonts", "w:b", "w:bCs", "w:i", "w:iCs", "w:caps", "w:smallCaps", "w:strike",
-              "w:dstrike", "w:outline", "w:shadow", "w:emboss", "w:imprint", "w:noProof", "w:snapToGrid",
-              "w:vanish", "w:webHidden", "w:color", "w:spacing", "w:w", "w:kern", "w:position", "w:sz", "w:szCs",
-              "w:highlight", "w:u", "w:effect", "w:bdr", "w:shd", "w:fitText", "w:vertAlign", "w:rtl", "w:cs",
-              "w:em", "w:lang", "w:eastAsianLayout", "w:specVanish", "w:oMath"),
+    "pPr": ("pStyle", "keepNext", "keepLines", "pageBreakBefore", "framePr", "widowControl", "numPr",
+            "suppressLineNumbers", "pBdr", "shd", "tabs", "suppressAutoHyphens", "kinsoku", "wordWrap",
+            "overflowPunct", "topLinePunct", "autoSpaceDE", "autoSpaceDN", "bidi", "adjustRightInd", "snapToGrid",
+            "spacing", "ind", "contextualSpacing", "mirrorIndents", "suppressOverlap", "jc", "textDirection",
+            "textAlignment", "textboxTightWrap", "outlineLvl", "divId", "cnfStyle", "rPr", "sectPr", "pPrChange"),
+    "rPr": ("rStyle", "rFonts", "b", "bCs", "i", "iCs", "caps", "smallCaps", "strike", "dstrike", "outline",
+            "shadow", "emboss", "imprint", "noProof", "snapToGrid", "vanish", "webHidden", "color", "spacing", "w",
+            "kern", "position", "sz", "szCs", "highlight", "u", "effect", "bdr", "shd", "fitText", "vertAlign",
+            "rtl", "cs", "em", "lang", "eastAsianLayout", "specVanish", "oMath"),
+    "sectPr": ("headerReference", "footerReference", "footnotePr", "endnotePr", "type", "pgSz", "pgMar",
+               "paperSrc", "pgBorders", "lnNumType", "pgNumType", "cols", "formProt", "vAlign", "noEndnote",
+               "titlePg", "textDirection", "bidi", "rtlGutter", "docGrid", "printerSettings", "sectPrChange"),
+    "settings": ("writeProtection", "view", "zoom", "removePersonalInformation", "removeDateAndTime",
+                 "doNotDisplayPageBoundaries", "displayBackgroundShape", "printPostScriptOverText",
+                 "printFractionalCharacterWidth", "printFormsData", "embedTrueTypeFonts", "embedSystemFonts",
+                 "saveSubsetFonts", "saveFormsData", "mirrorMargins", "alignBordersAndEdges",
+                 "bordersDoNotSurroundHeader", "bordersDoNotSurroundFooter", "gutterAtTop", "hideSpellingErrors",
+                 "hideGrammaticalErrors", "activeWritingStyle", "proofState", "formsDesign", "attachedTemplate",
+                 "linkStyles", "stylePaneFormatFilter", "stylePaneSortMethod", "documentType", "mailMerge",
+                 "revisionView", "trackRevisions", "doNotTrackMoves", "doNotTrackFormatting", "documentProtection",
+                 "autoFormatOverride", "styleLockTheme", "styleLockQFSet", "defaultTabStop", "autoHyphenation",
+                 "consecutiveHyphenLimit", "hyphenationZone", "doNotHyphenateCaps", "showEnvelope",
+                 "summaryLength", "clickAndTypeStyle", "defaultTableStyle", "evenAndOddHeaders",
+                 "bookFoldRevPrinting", "bookFoldPrinting", "bookFoldPrintingSheets",
+                 "drawingGridHorizontalSpacing", "drawingGridVerticalSpacing", "displayHorizontalDrawingGridEvery",
+                 "displayVerticalDrawingGridEvery", "doNotUseMarginsForDrawingGridOrigin",
+                 "drawingGridHorizontalOrigin", "drawingGridVerticalOrigin", "doNotShadeFormData",
+                 "noPunctuationKerning", "characterSpacingControl", "printTwoOnOne", "strictFirstAndLastChars",
+                 "noLineBreaksAfter", "noLineBreaksBefore", "savePreviewPicture", "doNotValidateAgainstSchema",
+                 "saveInvalidXml", "ignoreMixedContent", "alwaysShowPlaceholderText", "doNotDemarcateInvalidXml",
+                 "saveXmlDataOnly", "useXSLTWhenSaving", "saveThroughXslt", "showXMLTags",
+                 "alwaysMergeEmptyNamespace", "updateFields", "hdrShapeDefaults", "footnotePr", "endnotePr",
+                 "compat", "docVars", "rsids", "mathPr", "attachedSchema", "themeFontLang", "clrSchemeMapping",
+                 "doNotIncludeSubdocsInStats", "doNotAutoCompressPictures", "forceUpgrade", "captions",
+                 "readModeInkLockDown", "smartTagType", "schemaLibrary", "shapeDefaults", "doNotEmbedSmartTags",
+                 "decimalSymbol", "listSeparator"),
 }
-_RANKS = {qn(parent): {qn(tag): rank for rank, tag in enumerate(tags)} for parent, tags in _ORDER.items()}
+_M_NS = "http://schemas.openxmlformats.org/officeDocument/2006/math"
+_SL_NS = "http://schemas.openxmlformats.org/schemaLibrary/2006/main"
+_QUALIFIED = {"mathPr": "{%s}mathPr" % _M_NS, "schemaLibrary": "{%s}schemaLibrary" % _SL_NS}
+# By the parent's tag, each child's rank by its tag.
+_RANKS = {qn("w:" + parent): {_QUALIFIED.get(name) or qn("w:" + name): rank for rank, name in enumerate(names)}
+          for parent, names in _ORDER.items()}
 
 
-def insert_in_order(parent, element):
-    """Inserts `element` into a w:pPr or w:rPr where the schema puts it."""
+def insert_in_order(parent, new, **attributes):
+    """Inserts `new` into a w:pPr, w:rPr, w:sectPr or w:settings where the
+    schema puts it: an element, or a w: tag made into one with
+    `attributes` (as `w` takes them). Returns the element."""
+    if isinstance(new, str):
+        new = parent.makeelement(qn("w:" + new), {_qualified(name): value if type(value) is str else str(value)
+                                                  for name, value in attributes.items() if value is not None})
     ranks = _RANKS[parent.tag]
-    mine = ranks[element.tag]
-    for child in parent:
-        if ranks.get(child.tag, len(ranks)) > mine:
-            child.addprevious(element)
-            return
-    parent.append(element)
+    mine = ranks[new.tag]
+    last = len(ranks)
+    for existing in parent:
+        if ranks.get(existing.tag, last) > mine:
+            existing.addprevious(new)
+            return new
+    parent.append(new)
+    return new
 
 
-def border(tag, size_eighths, color="000000", space=0):
-    """A single-line border element (w:top, w:bottom, ...): its width in
-    eighths of a point, its colour and its distance from the text in
-    points."""
-    element = OxmlElement(tag)
-    element.set(qn("w:val"), "single")
-    element.set(qn("w:sz"), str(size_eighths))
-    element.set(qn("w:space"), str(space))
-    element.set(qn("w:color"), color)
-    return element
+def _qualified(name):
+    special = _SPECIAL.get(name)
+    return qn(special) if special else "{%s}%s" % (W_NS, name)
 
 
-def body_paragraph(doc, line_twips, alignment=None):
-    """A new paragraph of the body with no spacing of its own, exact lines
-    and no snapping to the character grid; placed by the caller."""
-    paragraph = doc.add_paragraph()
-    paragraph.alignment = alignment
-    paragraph_format = paragraph.paragraph_format
-    paragraph_format.space_before = paragraph_format.space_after = Pt(0)
-    paragraph_format.line_spacing = Twips(line_twips)
-    paragraph_format.first_line_indent = Pt(0)
-    no_grid(paragraph._p.get_or_add_pPr())
-    return paragraph
-
-
-def no_grid(p_pr):
-    """Characters at their own widths: not on the character grid, and no
-    extra space between Chinese text and numerals, so that the widths the
-    layout counts are the widths printed."""
-    for tag in ("w:autoSpaceDE", "w:autoSpaceDN", "w:snapToGrid"):
-        if p_pr.find(qn(tag)) is None:
-            insert_in_order(p_pr, parse_xml('<%s %s w:val="0"/>' % (tag, nsdecls("w"))))
-
-
-def add_text(paragraph, text, font, size, color=None, bold=False):
-    """A run of `text` in `font` at `size` points appended to `paragraph`."""
-    set_fonts(paragraph.add_run(text)._r, font, size, color, bold)
+def child(parent, tag):
+    """`parent`'s w:`tag` child, made and put where the schema puts it when
+    missing."""
+    found = parent.find(qn("w:" + tag))
+    if found is None:
+        found = insert_in_order(parent, tag)
+    return found

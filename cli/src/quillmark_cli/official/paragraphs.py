@@ -1,0 +1,37 @@
+"""The paragraphs the layout adds around the text: no spacing of their own,
+exact lines, and characters at their own widths (not on the character grid,
+and no extra space between Chinese text and numerals), so that the widths
+the layout counts are the widths printed."""
+
+import unicodedata
+
+from quillmark_cli.official.wordml import insert_in_order, qn, text_of, w
+
+_OWN_WIDTHS = ("autoSpaceDE", "autoSpaceDN", "snapToGrid")
+
+
+def width_in_characters(text):
+    """How many body characters wide `text` is: wide (CJK) characters one,
+    others (Arabic numerals, Latin letters) half."""
+    return sum(1.0 if unicodedata.east_asian_width(c) in "WF" else 0.5 for c in text)
+
+
+def no_grid(p_pr):
+    """An existing paragraph's characters at their own widths."""
+    for tag in _OWN_WIDTHS:
+        if p_pr.find(qn("w:" + tag)) is None:
+            insert_in_order(p_pr, tag, val=0)
+
+
+def layout_paragraph(line, *runs, alignment=None, before=0, left=None, right=None, borders=None, tabs=None):
+    """The markup of a new paragraph of exact lines `line` twips apart, with
+    `runs` (markup) and, optionally, indents, borders and tab stops
+    (markup)."""
+    return w("p", w("pPr", borders, tabs, *(w(tag, val=0) for tag in _OWN_WIDTHS),
+                    w("spacing", before=before, after=0, line=line, lineRule="exact"),
+                    w("ind", left=left, right=right, firstLine=0), w("jc", val=alignment) if alignment else None),
+             *runs)
+
+
+def stripped_text(paragraph):
+    return text_of(paragraph).strip()

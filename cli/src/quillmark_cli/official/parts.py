@@ -1,0 +1,171 @@
+"""The parts of a package the layout reads and changes, found as a reader
+finds them: through the package's relationships, not by their usual names.
+Each part is parsed when first asked for, and written back only when it was
+changed."""
+
+import posixpath
+import threading
+import zipfile
+from collections import OrderedDict
+
+from lxml import etree
+
+from quillmark_cli.official.container import Package
+from quillmark_cli.official.wordml import parse, serialize
+
+PACKAGE_RELATIONSHIPS = "_rels/.rels"
+CONTENT_TYPES = "[Content_Types].xml"
+_RELATIONSHIPS_NS = "http://schemas.openxmlformats.org/package/2006/relationships"
+_CONTENT_TYPES_NS = "http://schemas.openxmlformats.org/package/2006/content-types"
+_OFFICE = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+MAIN_DOCUMENT = _OFFICE + "officeDocument"
+STYLES = _OFFICE + "styles"
+SETTINGS = _OFFICE + "settings"
+NUMBERING = _OFFICE + "numbering"
+FOOTER = _OFFICE + "footer"
+FOOTER_CONTENT_TYPE = "application/vnd.openxmlformats-officedocument.wordprocessingml.footer+xml"
+
+
+class NotAPackage(ValueError):
+    """The bytes are not a word-processing package the layout can read."""
+
+
+def relationships_of(part_name):
+    directory, name = posixpath.split(part_name)
+    return posixpath.join(directory, "_rels", name + ".rels")
+
+
+class Relationships:
+    """A part's relationships: (id, type, target) in their order."""
+
+    def __init__(self, root, source):
+        self.root, self.source = root, source
+
+    def __iter__(self):
+        for relationship in self.root:
+            yield relationship.get("Id"), relationship.get("Type"), relationship.get("Target"), \
+                relationship.get("TargetMode")
+
+    def target(self, kind):
+        """The part name of the first internal relationship of `kind`, or
+        None."""
+        for _, found, target, mode in self:
+            if found == kind and mode != "External":
+                return posixpath.normpath(posixpath.join(posixpath.dirname(self.source), target)).lstrip("/")
+        return None
+
+    def add(self, kind, target):
+        """A new relationship; its id, the first free "rIdN"."""
+        taken = {relationship.get("Id") for relationship in self.root}
+        number = 1
+        while "rId%d" % number in taken:
+            number += 1
+        identifier = "rId%d" % number
+        etree.SubElement(self.root, "{%s}Relationship" % _RELATIONSHIPS_NS, Id=identifier, Type=kind,
+                         Target=target)
+        return identifier
+
+
+class Parts:
+    """The package being laid out: its members, the parts parsed so far, and
+    which of them were changed."""
+
+    def __init__(self, data):
+        try:
+            self.package = Package.read(data)
+        except Exception as error:  # zipfile and zlib raise several kinds
+            raise NotAPackage("not a word-processing package: %s" % error) from None
+        self._parsed, self._changed = {}, set()
+        self.main = self.relationships(PACKAGE_RELATIONSHIPS, "").target(MAIN_DOCUMENT)
+        if self.main is None or self.main not in self.package:
+            raise NotAPackage("not a word-processing package: it has no main document part")
+        self.main_relationships = self.relationships(relationships_of(self.main), self.main)
+
+    def xml(self, name):
+        """The part's root element, parsed once; changes to it are written
+        back when the part is marked changed."""
+        root = self._parsed.get(name)
+        if root is None:
+            root = self._parsed[name] = self.parse(name)
+        return root
+
+    def parse(self, name):
+        """The part's root element, parsed anew."""
+        try:
+            return parse(self.package[name].data)
+        except zipfile.BadZipFile as error:
+            raise NotAPackage(str(error)) from None
+        except etree.XMLSyntaxError as error:
+            raise NotAPackage("%s is not well-formed XML: %s" % (name, error)) from None
+
+    def relationships(self, name, source):
+        if name not in self.package:
+            raise NotAPackage("not a word-processing package: %s is missing" % name)
+        return Relationships(self.xml(name), source)
+
+    def related(self, kind):
+        """The name of the main document's part of `kind`, or None."""
+        name = self.main_relationships.target(kind)
+        return name if name in self.package else None
+
+    def changed(self, name):
+        self._changed.add(name)
+
+    def add_part(self, name, content_type, kind):
+        """A new, empty part related to the main document; the
+        relationship's id."""
+        self.package.add(name, b"")
+        # Overrides stand in the order of their part names, as python-docx
+        # writes them.
+        types = self.xml(CONTENT_TYPES)
+        override = etree.Element("{%s}Override" % _CONTENT_TYPES_NS, PartName="/" + name, ContentType=content_type)
+        for existing in types.iter("{%s}Override" % _CONTENT_TYPES_NS):
+            if existing.get("PartName") > "/" + name:
+                existing.addprevious(override)
+                break
+        else:
+            types.append(override)
+        self._changed.add(CONTENT_TYPES)
+        self._changed.add(relationships_of(self.main))
+        return self.main_relationships.add(kind, posixpath.relpath(name, posixpath.dirname(self.main)))
+
+    def next_name(self, pattern):
+        """The first free part name of `pattern` ("word/footer%d.xml")."""
+        number = 1
+        while pattern % number in self.package:
+            number += 1
+        return pattern % number
+
+    def set_member(self, name, member):
+        """A member's compressed bytes, as a memo kept them."""
+        target = self.package[name]
+        target.raw, target.crc, target.size = member
+        target._data = None
+
+    def write(self):
+        for name in self._changed:
+            self.package.replace(name, serialize(self._parsed[name]))
+        return self.package.write()
+
+
+class Memo:
+    """A small, bounded, thread-safe memo of what a part became, by the part
+    as read and what the layout asked of it: a batch shares one template,
+    and so one styles part, whose 350 KB need not be parsed again."""
+
+    def __init__(self, size=16):
+        self._items, self._size, self._lock = OrderedDict(), size, threading.Lock()
+
+    def get(self, key):
+        with self._lock:
+            value = self._items.get(key)
+            if value is not None:
+                self._items.move_to_end(key)
+            return value
+
+    def put(self, key, value):
+        with self._lock:
+            self._items[key] = value
+            self._items.move_to_end(key)
+            while len(self._items) > self._size:
+                self._items.popitem(last=False)

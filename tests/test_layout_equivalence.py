@@ -1,0 +1,182 @@
+"""The official layout works on the package's bytes: it gives, member for
+member, what the object-model layout it replaced gave (compared after XML
+canonicalisation) on the examples and on a corpus of random documents with
+random official mappings and page settings; and as a public call it takes
+any package the generator wrote."""
+
+import io
+import json
+import random
+import threading
+import zipfile
+from pathlib import Path
+
+import pytest
+from lxml import etree
+
+from object_model_layout.layout import generator as object_model_generator
+from schema import assert_schema_valid
+from test_robustness import THOROUGH
+from tolvek.doc.generator.generate.generators.quillmark import Quillmark
+
+from quillmark_cli.conversion import Source, describe
+from quillmark_cli.errors import InputError
+from quillmark_cli.input.loading import load_description
+from quillmark_cli.official.layout import NotAPackage, lay_out
+
+EXAMPLES = Path(__file__).resolve().parent.parent / "examples"
+OFFICIAL_TEMPLATE = json.loads((EXAMPLES / "official-template.json").read_text(encoding="utf-8"))
+TEXTS = ["某市应急管理局", "A&B <x> \"q\" 'a'", " 前后空格 ", "2026-12-08", "2026-02-30", "Tab\there", "某应急〔2026〕12号",
+         "机密★1年", "特急", "000001", "很长的发文机关名称" * 5, "x", "一二三四五六七八九十" * 3, "December 8, 2026",
+         "二行\n文字", "＆全角"]
+
+
+def canonical(data):
+    return etree.tostring(etree.fromstring(data), method="c14n", exclusive=True)
+
+
+def members(data):
+    with zipfile.ZipFile(io.BytesIO(data)) as package:
+        return {name: package.read(name) for name in package.namelist()}
+
+
+def differences(expected, actual):
+    """The names of the members that differ, or that only one package has."""
+    expected, actual = members(expected), members(actual)
+    found = sorted(set(expected) ^ set(actual))
+    for name in sorted(set(expected) & set(actual)):
+        if expected[name] == actual[name]:
+            continue
+        if not name.endswith((".xml", ".rels")) or canonical(expected[name]) != canonical(actual[name]):
+            found.append(name)
+    return found
+
+
+def both_ways(loaded):
+    """(the object-model layout's package, the byte layout's package)."""
+    before = object_model_generator(loaded.config, loaded.page, loaded.official)
+    plain = Quillmark(loaded.config).generate(loaded.document, loaded.template).data
+    return before.generate(loaded.document, loaded.template).data, lay_out(plain, loaded.page, loaded.official)
+
+
+def random_description(r):
+    """An input as the command reads it: the official template's styles (some
+    left out), a random page, a random official mapping and random elements,
+    closing with signature lines."""
+    styles = [style for style in OFFICIAL_TEMPLATE["styles"] if style["name"] == "正文" or r.random() < 0.9]
+    template = {"styles": styles}
+    if r.random() < 0.85:
+        page = {}
+        if r.random() < 0.3:
+            page["paper"] = r.choice(["A4", {"width": r.choice([148, 210, 250.5]),
+                                              "height": r.choice([210, 297, 353])}])
+        if r.random() < 0.3:
+            page["margins"] = {side: r.choice([10, 20, 37, 28.5])
+                               for side in r.sample(["top", "bottom", "left", "right"], r.randint(1, 4))}
+        if r.random() < 0.3:
+            page["grid"] = r.choice([None, {"lines": r.randint(15, 30)}, {"characters": r.randint(20, 35)},
+                                     {"lines": 22, "characters": 28}])
+        if r.random() < 0.3:
+            page["page_numbers"] = r.choice(["standard", "center", None])
+        if r.random() < 0.2:
+            page["font_size"] = r.choice([12, 14, 16, 10.5])
+        template["page"] = page
+    official = {key: r.choice(TEXTS) for key in ("authority", "number", "signer", "copy_number", "secrecy",
+                                                 "urgency", "printed_by", "printed_on") if r.random() < 0.5}
+    if r.random() < 0.5:
+        official["copies_to"] = [r.choice(TEXTS) for _ in range(r.randint(0, 5))]
+    names = [style["name"] for style in styles]
+    elements = []
+    for _ in range(r.randint(0, 12)):
+        kind = r.choice(["title", "header", "paragraph", "paragraph"])
+        element = {"type": kind, "style_name": r.choice(names), "text": r.choice(TEXTS)}
+        if kind == "header":
+            element["level"] = r.randint(1, 4)
+        elements.append(element)
+    if "落款" in names:
+        elements += [{"type": "paragraph", "style_name": "落款", "text": r.choice(TEXTS + ["", " "])}
+                     for _ in range(r.randint(0, 3))]
+    description = {"config": {"markdown": r.random() < 0.5}, "template": template,
+                   "document": {"elements": elements}}
+    if official or r.random() < 0.5:
+        description["official"] = official
+    return description
+
+
+@pytest.mark.parametrize("name", ["notice.md", "notice.json", "default.json", "english.json"])
+def test_the_examples_are_laid_out_as_before(name):
+    path = EXAMPLES / name
+    source = Source(path, None, path.suffix == ".md", name)
+    loaded = load_description(describe(source)[0])
+    before, after = both_ways(loaded)
+    assert differences(before, after) == []
+
+
+def test_random_documents_are_laid_out_as_before():
+    compared = 0
+    for seed in range(1000 if THOROUGH else 300):
+        try:
+            loaded = load_description(random_description(random.Random(seed)))
+        except InputError:  # margins that leave no text block, and the like
+            continue
+        before, after = both_ways(loaded)
+        assert differences(before, after) == [], "seed %d" % seed
+        compared += 1
+        if compared % 25 == 0:
+            assert_schema_valid(after, laid_out=True)
+    assert compared >= 250
+
+
+@pytest.fixture(scope="module")
+def notice():
+    """The example notice as the generator wrote it, and its input."""
+    source = Source(EXAMPLES / "notice.md", None, True, "notice.md")
+    loaded = load_description(describe(source)[0])
+    plain = Quillmark(loaded.config).generate(loaded.document, loaded.template).data
+    return plain, loaded
+
+
+class TestAsAPublicCall:
+    def test_nothing_to_lay_out_gives_the_package_back(self, notice):
+        plain, _ = notice
+        assert lay_out(plain) is plain
+
+    def test_threads_lay_out_alike(self, notice):
+        plain, loaded = notice
+        expected = lay_out(plain, loaded.page, loaded.official)
+        results = []
+
+        def work():
+            results.extend(lay_out(plain, loaded.page, loaded.official) for _ in range(20))
+
+        threads = [threading.Thread(target=work) for _ in range(8)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        assert len(results) == 160 and all(result == expected for result in results)
+
+    @pytest.mark.parametrize("data", [b"", b"not a zip", b"PK\x05\x06" + bytes(18)])
+    def test_what_is_not_a_package_is_refused(self, notice, data):
+        _, loaded = notice
+        with pytest.raises(NotAPackage):
+            lay_out(data, loaded.page, loaded.official)
+
+    def test_a_damaged_member_is_refused(self, notice):
+        plain, loaded = notice
+        damaged = bytearray(plain)
+        start = plain.index(b"word/document.xml") + len("word/document.xml")
+        damaged[start + 40] ^= 0xFF  # inside the main document's compressed data
+        with pytest.raises(NotAPackage):
+            lay_out(bytes(damaged), loaded.page, loaded.official)
+
+    def test_members_stored_uncompressed_are_read(self, notice):
+        """A package another tool rewrote without compression lays out as
+        the generator's own does."""
+        plain, loaded = notice
+        stored = io.BytesIO()
+        with zipfile.ZipFile(io.BytesIO(plain)) as source, zipfile.ZipFile(stored, "w") as target:
+            for item in source.infolist():
+                target.writestr(item.filename, source.read(item), zipfile.ZIP_STORED)
+        assert members(lay_out(stored.getvalue(), loaded.page, loaded.official)) == \
+            members(lay_out(plain, loaded.page, loaded.official))
