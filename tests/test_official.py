@@ -12,8 +12,8 @@ import time
 import zipfile
 
 import pytest
-from quillmark_cli.loading import load_description
-from quillmark_cli.markdown_input import markdown_to_description
+from quillmark_cli.input.loading import load_description
+from quillmark_cli.input.markdown.converter import markdown_to_description
 
 from helpers import font_faults
 from pdf_pages import MM, Pixels, blue, convert_with_libreoffice, dark, layout, pages, red

@@ -8,7 +8,7 @@ import pytest
 from docx.enum.text import WD_ALIGN_PARAGRAPH
 from docx.shared import Pt
 from lxml import etree
-from quillmark_cli.loading import load_input
+from quillmark_cli.input.loading import load_input
 
 from helpers import (
     AlignmentTypes, Config, ParagraphFormat, Quillmark, Style, StyleNames, Template, default_styles_template,
