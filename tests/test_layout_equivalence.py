@@ -1,8 +1,15 @@
 """The official layout works on the package's bytes: it gives, member for
 member, what the object-model layout it replaced gave (compared after XML
-canonicalisation) on the examples and on a corpus of random documents with
-random official mappings and page settings; and as a public call it takes
-any package the generator wrote."""
+canonicalisation) on a corpus of random documents with random official
+mappings and page settings; and as a public call it takes any package the
+generator wrote.
+
+Since the byte layout replaced it, the layout has learnt what the
+object-model layout never did — headings numbered at four levels, long
+titles broken into balanced lines, addressees, signatures measured with
+half-width numerals at their own width, and spaced from Chinese text as
+readers space them — so the corpus holds what both lay out alike: paragraphs and titles that fit a line, no headings, and
+signatures of Chinese text."""
 
 import io
 import json
@@ -29,6 +36,9 @@ OFFICIAL_TEMPLATE = json.loads((EXAMPLES / "official-template.json").read_text(e
 TEXTS = ["某市应急管理局", "A&B <x> \"q\" 'a'", " 前后空格 ", "2026-12-08", "2026-02-30", "Tab\there", "某应急〔2026〕12号",
          "机密★1年", "特急", "000001", "很长的发文机关名称" * 5, "x", "一二三四五六七八九十" * 3, "December 8, 2026",
          "二行\n文字", "＆全角"]
+# Titles that fit a line, and signatures and dates of wide characters only.
+TITLES = ["关于开展检查工作的通知", "A&B <x>", "二行\n标题", "x"]
+SIGNATURES = ["某市应急管理局", "二〇二六年十二月八日", "市应急管理局（印）", "", " "]
 
 
 def canonical(data):
@@ -40,9 +50,26 @@ def members(data):
         return {name: package.read(name) for name in package.namelist()}
 
 
+W = "{http://schemas.openxmlformats.org/wordprocessingml/2006/main}"
+
+
+def without_signature_spacing(document):
+    """The main document with the signature's paragraphs no longer keeping
+    readers from spacing Chinese text and numerals (which the object-model
+    layout asked of them)."""
+    root = etree.fromstring(document)
+    for style in root.iter(W + "pStyle"):
+        if style.get(W + "val") == "落款":
+            for tag in ("autoSpaceDE", "autoSpaceDN", "snapToGrid"):
+                for found in style.getparent().findall(W + tag):
+                    style.getparent().remove(found)
+    return etree.tostring(root)
+
+
 def differences(expected, actual):
     """The names of the members that differ, or that only one package has."""
     expected, actual = members(expected), members(actual)
+    expected["word/document.xml"] = without_signature_spacing(expected["word/document.xml"])
     found = sorted(set(expected) ^ set(actual))
     for name in sorted(set(expected) & set(actual)):
         if expected[name] == actual[name]:
@@ -78,23 +105,22 @@ def random_description(r):
                                      {"lines": 22, "characters": 28}])
         if r.random() < 0.3:
             page["page_numbers"] = r.choice(["standard", "center", None])
-        if r.random() < 0.2:
-            page["font_size"] = r.choice([12, 14, 16, 10.5])
         template["page"] = page
     official = {key: r.choice(TEXTS) for key in ("authority", "number", "signer", "copy_number", "secrecy",
                                                  "urgency", "printed_by", "printed_on") if r.random() < 0.5}
     if r.random() < 0.5:
         official["copies_to"] = [r.choice(TEXTS) for _ in range(r.randint(0, 5))]
-    names = [style["name"] for style in styles]
+    titles = [style["name"] for style in styles if style["name"] in ("公文标题", "Title")]
+    body = [style["name"] for style in styles if style["name"] not in titles + ["落款"] and
+            not style["name"].startswith("Heading")]
     elements = []
     for _ in range(r.randint(0, 12)):
-        kind = r.choice(["title", "header", "paragraph", "paragraph"])
-        element = {"type": kind, "style_name": r.choice(names), "text": r.choice(TEXTS)}
-        if kind == "header":
-            element["level"] = r.randint(1, 4)
-        elements.append(element)
-    if "落款" in names:
-        elements += [{"type": "paragraph", "style_name": "落款", "text": r.choice(TEXTS + ["", " "])}
+        if titles and r.random() < 0.3:
+            elements.append({"type": "title", "style_name": r.choice(titles), "text": r.choice(TITLES)})
+        else:
+            elements.append({"type": "paragraph", "style_name": r.choice(body), "text": r.choice(TEXTS)})
+    if any(style["name"] == "落款" for style in styles):
+        elements += [{"type": "paragraph", "style_name": "落款", "text": r.choice(SIGNATURES)}
                      for _ in range(r.randint(0, 3))]
     description = {"config": {"markdown": r.random() < 0.5}, "template": template,
                    "document": {"elements": elements}}
@@ -103,7 +129,7 @@ def random_description(r):
     return description
 
 
-@pytest.mark.parametrize("name", ["notice.md", "notice.json", "default.json", "english.json"])
+@pytest.mark.parametrize("name", ["default.json", "english.json"])
 def test_the_examples_are_laid_out_as_before(name):
     path = EXAMPLES / name
     source = Source(path, None, path.suffix == ".md", name)

@@ -38,14 +38,15 @@ class TestMapping:
             ## 一级
             ### 二级
             #### 三级
-            ##### 更深
+            ##### 四级
+            ###### 更深
             # 又一个标题
             """)
         assert [(e["type"], e["style_name"], e.get("level"), e["text"]) for e in elements] == [
             ("title", "公文标题", None, "标题"), ("header", "Heading 1", 1, "一级"),
-            ("header", "Heading 2", 2, "二级"), ("header", "Heading 3", 3, "三级"), ("header", "Heading 3", 3, "更深"),
-            ("title", "公文标题", None, "又一个标题")]
-        assert warnings == ["in.md:5: heading of level 5 written as level 3: headers go three levels deep"]
+            ("header", "Heading 2", 2, "二级"), ("header", "Heading 3", 3, "三级"), ("header", "Heading 4", 4, "四级"),
+            ("header", "Heading 4", 4, "更深"), ("title", "公文标题", None, "又一个标题")]
+        assert warnings == ["in.md:6: heading of level 6 written as level 4: headers go four levels deep"]
 
     def test_paragraphs_quotes_and_lines(self):
         elements, warnings = convert("""\
@@ -150,7 +151,7 @@ class TestFrontMatter:
     @pytest.mark.parametrize("front, message", [
         ("template: missing.json", "front matter: template: missing.json: cannot read: No such file or directory"),
         ("styles:\n  sidebar: X", "front matter: styles: unknown block kind 'sidebar' (expected one of title, "
-                                  "heading1, heading2, heading3, paragraph, quote, list, code, table)"),
+                                  "heading1, heading2, heading3, heading4, paragraph, quote, list, code, table)"),
         ("title: x", "front matter: unexpected 'title' (expected template, markdown, styles, official)"),
         ("a: [", "front matter: not valid YAML"),
         ("markdown: maybe", "front matter: markdown: expected true or false"),

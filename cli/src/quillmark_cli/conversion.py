@@ -82,10 +82,11 @@ def convert(source, template, markdown):
     from tolvek.doc.generator.generate.generators.quillmark import Quillmark
 
     from quillmark_cli.official.layout import lay_out
+    from quillmark_cli.official.roles import styles_of
 
     try:
         result = Quillmark(loaded.config).generate(loaded.document, loaded.template)
-        data = lay_out(result.data, loaded.page, loaded.official)
+        data = lay_out(result.data, loaded.page, loaded.official, styles_of(loaded.document))
     except Exception as error:  # reported with its type, as the generator or the layout raised it
         return Outcome(FAILED, "%s: %s" % (type(error).__name__, error), warnings=warnings)
     return Outcome(OK, data=data, file_name=result.name, warnings=warnings)

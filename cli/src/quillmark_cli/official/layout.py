@@ -9,14 +9,20 @@ a template's styles and settings become is kept per process (a batch shares
 one template), so that a document costs what its own text costs.
 """
 
+from quillmark_cli.official.addressees import addressee_text, lines_of, place_addressees, record_text
 from quillmark_cli.official.container import Member
+from quillmark_cli.official.figures import SIZE_3
 from quillmark_cli.official.geometry import Geometry
-from quillmark_cli.official.masthead import add_masthead
+from quillmark_cli.official.headings import number_headings
+from quillmark_cli.official.masthead import add_masthead, masthead_height
 from quillmark_cli.official.page_numbers import add_page_numbers
 from quillmark_cli.official.page_setup import set_default_run_properties, set_section, set_settings
-from quillmark_cli.official.parts import SETTINGS, STYLES, Memo, NotAPackage, Parts
+from quillmark_cli.official.parts import NUMBERING, SETTINGS, STYLES, Memo, NotAPackage, Parts
 from quillmark_cli.official.record_block import add_record_block
-from quillmark_cli.official.signature import STYLE as SIGNATURE_STYLE, place_signature
+from quillmark_cli.official.roles import resolve
+from quillmark_cli.official.signature import place_signature
+from quillmark_cli.official.style_table import StyleTable
+from quillmark_cli.official.title import break_titles
 from quillmark_cli.official.wordml import qn, serialize
 
 __all__ = ["lay_out", "NotAPackage"]
@@ -25,12 +31,15 @@ _styles_memo, _parts_memo = Memo(), Memo()
 
 
 
-def lay_out(package, page=None, official=None):
+def lay_out(package, page=None, official=None, styles=None):
     """The bytes of `package` (a word-processing package, as bytes) laid out
     on `page` (a Page, or None to keep the package's own) with the parts of
     an official document that `official` (a mapping: authority, number,
-    signer, copy_number, secrecy, urgency, copies_to, printed_by,
-    printed_on) asks for. With neither, the package is returned as it is.
+    signer, copy_number, secrecy, urgency, addressees, copies_to,
+    printed_by, printed_on) asks for. `styles` names the styles of the
+    title, the headings and the signature ({"title": ..., "heading1": ...,
+    "signature": ...}; see roles). With neither page nor official, the
+    package is returned as it is.
 
     Raises NotAPackage (a ValueError) when `package` is not a package the
     layout can read."""
@@ -45,24 +54,61 @@ def lay_out(package, page=None, official=None):
     section = body.find(qn("w:sectPr"))
     if section is None:
         raise NotAPackage("the main document has no section properties")
-    styles_name, settings_name = parts.related(STYLES), parts.related(SETTINGS)
-    signature_style = _lay_out_styles(parts, styles_name, page)
-    _lay_out_part(parts, settings_name, page, set_settings)
+    table = _lay_out_styles(parts, parts.related(STYLES), page)
+    roles = resolve(table, styles) if table is not None else {}
+    _lay_out_part(parts, parts.related(SETTINGS), page, set_settings)
     if page is not None:
         set_section(section, page)
         if page.page_numbers is not None:
             add_page_numbers(parts, section, page.page_numbers)
     geometry = Geometry(page, section)
-    place_signature(body, geometry, signature_style)
+    font_size = page.font_size if page is not None else SIZE_3
+    number_headings(parts, parts.related(NUMBERING), body, roles, font_size)
+    break_titles(body, roles, geometry.characters_a_line)
+    place_signature(body, geometry, roles.get("signature"))
+    addressees, moved = addressee_text(official.get("addressees")), None
+    if addressees is not None and not _fits_the_first_page(body, geometry, official, roles, addressees):
+        addressees, moved = None, record_text(official["addressees"])
+    if addressees is not None:
+        place_addressees(body, geometry, addressees, roles)
     add_masthead(body, geometry, official)
-    add_record_block(body, geometry, official)
+    add_record_block(body, geometry, official, moved)
     parts.changed(parts.main)
     return parts.write()
 
 
+def _fits_the_first_page(body, geometry, official, roles, addressees):
+    """Whether the first page still shows a line of the body with the
+    addressees under the title, estimated from the grid: the masthead's
+    height, the title's lines with its spacing, and the addressees'
+    lines."""
+    height = masthead_height(geometry, official)
+    title = roles.get("title")
+    if title is not None:
+        for paragraph in _leading(body, title.identifier):
+            lines = 1 + len(paragraph.findall(".//" + qn("w:br")))
+            height += lines * (title.line or int(title.size * 20 * 1.25)) + title.before + title.after
+    height += lines_of(addressees, geometry.characters_a_line(SIZE_3)) * geometry.line
+    return height + geometry.line <= geometry.height
+
+
+def _leading(body, identifier):
+    """The paragraphs in the style `identifier` that come first in the body
+    (the title's, which may take several)."""
+    found = []
+    for paragraph in body.iterchildren(qn("w:p")):
+        style = paragraph.find("%s/%s" % (qn("w:pPr"), qn("w:pStyle")))
+        if style is not None and style.get(qn("w:val")) == identifier:
+            found.append(paragraph)
+        elif found:
+            break
+    return found
+
+
 def _lay_out_styles(parts, name, page):
     """Lays out the styles part for `page`, from the memo where it can;
-    returns the identifier of the signature's style (None without it)."""
+    returns what the layout needs to know of its styles (a StyleTable), or
+    None for a package without styles."""
     if name is None:
         return None
     member = parts.package[name]
@@ -72,26 +118,15 @@ def _lay_out_styles(parts, name, page):
         styles = parts.parse(name)
         if page is not None:
             set_default_run_properties(styles, page)
-        signature_style = _style_id(styles, SIGNATURE_STYLE)
         laid_out = None
         if page is not None:
             laid_out = Member(name, 0, data=serialize(styles)).compressed()
-        found = (laid_out, signature_style)
+        found = (laid_out, StyleTable(styles))
         _styles_memo.put(key, found)
-    laid_out, signature_style = found
+    laid_out, table = found
     if laid_out is not None:
         parts.set_member(name, laid_out)
-    return signature_style
-
-
-def _style_id(styles, name):
-    """The identifier of the first style named `name`, as python-docx finds
-    a style by name."""
-    for style in styles.iterchildren(qn("w:style")):
-        style_name = style.find(qn("w:name"))
-        if style_name is not None and style_name.get(qn("w:val")) == name:
-            return style.get(qn("w:styleId"))
-    return None
+    return table
 
 
 def _lay_out_part(parts, name, page, lay_out_part):

@@ -22,26 +22,42 @@ LINES_AFTER = 2  # empty lines below the mark and below the number
 
 
 def add_masthead(body, geometry, official):
+    """Puts the masthead at the top of the body."""
+    made, _ = _masthead(geometry, official)
+    for index, paragraph in enumerate(elements(*made)):
+        body.insert(index, paragraph)
+
+
+def masthead_height(geometry, official):
+    """The masthead's height in twips, the empty lines under it included."""
+    return _masthead(geometry, official)[1]
+
+
+def _masthead(geometry, official):
+    """(the masthead's paragraphs' markup, its height in twips)."""
     if not any(official.get(key) for key in KEYS):
-        return
+        return [], 0
     line = geometry.line
-    made = []
+    made, height = [], 0
     for key, font in (("copy_number", BODY_FONT), ("secrecy", HEADING_FONT), ("urgency", HEADING_FONT)):
         if official.get(key):
             made.append(layout_paragraph(line, run(official[key], run_properties(font, SIZE_3)), alignment="left"))
+            height += line
     authority = official.get("authority")
     if authority:
         size = min(SIZE_XIAOCHU, int(geometry.width / 20 / max(width_in_characters(authority), 1)))
         before = max(int(MARK_TOP_MM * TWIPS_PER_MM) - len(made) * line, 0)
-        made.append(layout_paragraph(int(size * 20 * MARK_LINE_HEIGHT), run(authority, run_properties(MARK_FONT, size, RED)),
+        mark_line = int(size * 20 * MARK_LINE_HEIGHT)
+        made.append(layout_paragraph(mark_line, run(authority, run_properties(MARK_FONT, size, RED)),
                                      alignment="center", before=before))
         made += [layout_paragraph(line)] * LINES_AFTER
+        height += before + mark_line + LINES_AFTER * line
     number, signer = official.get("number"), official.get("signer")
     if number or signer:
         made.append(_number_line(geometry, number, signer))
         made += [layout_paragraph(line)] * LINES_AFTER
-    for index, paragraph in enumerate(elements(*made)):
-        body.insert(index, paragraph)
+        height += (1 + LINES_AFTER) * line
+    return made, height
 
 
 def _number_line(geometry, number, signer):

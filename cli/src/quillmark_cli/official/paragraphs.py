@@ -5,7 +5,7 @@ the layout counts are the widths printed."""
 
 import unicodedata
 
-from quillmark_cli.official.wordml import insert_in_order, qn, text_of, w
+from quillmark_cli.official.wordml import text_of, w
 
 _OWN_WIDTHS = ("autoSpaceDE", "autoSpaceDN", "snapToGrid")
 
@@ -14,13 +14,6 @@ def width_in_characters(text):
     """How many body characters wide `text` is: wide (CJK) characters one,
     others (Arabic numerals, Latin letters) half."""
     return sum(1.0 if unicodedata.east_asian_width(c) in "WF" else 0.5 for c in text)
-
-
-def no_grid(p_pr):
-    """An existing paragraph's characters at their own widths."""
-    for tag in _OWN_WIDTHS:
-        if p_pr.find(qn("w:" + tag)) is None:
-            insert_in_order(p_pr, tag, val=0)
 
 
 def layout_paragraph(line, *runs, alignment=None, before=0, left=None, right=None, borders=None, tabs=None):

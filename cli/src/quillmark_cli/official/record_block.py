@@ -39,18 +39,25 @@ def full_date(text):
     return "%d年%d月%d日" % (year, month, day)
 
 
-def add_record_block(body, geometry, official):
+def add_record_block(body, geometry, official, addressees=None):
+    """The record block at the foot of the last page; `addressees`, the
+    addressees' text when they moved here from under the title ("A，B。"),
+    stand above the copies with no line between them."""
     copies = [name for name in official.get("copies_to") or [] if name]
     printed_by, printed_on = official.get("printed_by"), official.get("printed_on")
-    if not (copies or printed_by or printed_on):
+    if not (copies or printed_by or printed_on or addressees):
         return
     character = points_to_twips(RECORD_SIZE)
     rows = []
+    if addressees:
+        rows.append(_row(geometry, "主送：" + addressees, left=4 * character, hanging=3 * character, right=character,
+                         joined_below=bool(copies)))
     if copies:
         text = "，".join(copies)
         if text[-1] not in "。．.":
             text += "。"
-        rows.append(_row(geometry, "抄送：" + text, left=4 * character, hanging=3 * character, right=character))
+        rows.append(_row(geometry, "抄送：" + text, left=4 * character, hanging=3 * character, right=character,
+                         joined_above=bool(addressees)))
     if printed_by or printed_on:
         date = full_date(printed_on) + "印发" if printed_on else ""
         text = (printed_by or "") + ("\t" + date if date else "")
@@ -88,9 +95,10 @@ def _table_properties(left, width):
     ) + w("tblGrid", w("gridCol", w=width))
 
 
-def _row(geometry, text, left, right, hanging=None, tab=None):
+def _row(geometry, text, left, right, hanging=None, tab=None, joined_above=False, joined_below=False):
     """One row of the record block: a paragraph of 4号 仿宋 on the body's
-    line pitch."""
+    line pitch; a row joined to the one above or below has no line
+    between them."""
     runs = []
     for index, piece in enumerate(text.split("\t")):
         if index:
@@ -101,5 +109,9 @@ def _row(geometry, text, left, right, hanging=None, tab=None):
              w("autoSpaceDE", val=0), w("autoSpaceDN", val=0), w("snapToGrid", val=0),
              w("spacing", before=0, after=0, line=geometry.line, lineRule="exact"),
              w("ind", left=left, right=right, hanging=hanging), w("jc", val="left"))
-    return w("tr", w("tc", w("tcPr", w("tcW", w=geometry.width, type="dxa"), w("vAlign", val="center")),
+    borders = None
+    if joined_above or joined_below:
+        borders = w("tcBorders", w("top", val="nil") if joined_above else None,
+                    w("bottom", val="nil") if joined_below else None)
+    return w("tr", w("tc", w("tcPr", w("tcW", w=geometry.width, type="dxa"), borders, w("vAlign", val="center")),
                      w("p", p_pr, *runs)))

@@ -5,6 +5,7 @@ from pathlib import Path
 
 from quillmark_cli.errors import InputError
 from quillmark_cli.input.characters import first_unwritable, strings, unwritable_message
+from quillmark_cli.input.markdown.addressees import take_addressees
 from quillmark_cli.input.markdown.blocks.code import code_block
 from quillmark_cli.input.markdown.blocks.containers import Containers
 from quillmark_cli.input.markdown.blocks.dropped import html_block, thematic_break
@@ -40,6 +41,7 @@ class Converter:
         self.warnings = []
         self.elements = []
         self.pending_images = []  # image elements of the block being converted
+        self.addressee_line = None  # the paragraph of one line right under the first title
 
     @property
     def styles(self):
@@ -122,6 +124,7 @@ def markdown_to_description(data, name, base, given_styles=None):
         front_matter = {}
     settings.read(front_matter)
     converter.convert(tokens)
+    take_addressees(converter, settings)
     template = settings.template
     if template is None:
         template = settings.official_template()

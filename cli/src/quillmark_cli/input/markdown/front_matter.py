@@ -27,6 +27,7 @@ DEFAULT_STYLES = {
     "heading1": StyleNames.HEADING_1.value,
     "heading2": StyleNames.HEADING_2.value,
     "heading3": StyleNames.HEADING_3.value,
+    "heading4": "Heading 4",
     "paragraph": StyleNames.TEXT.value,
     "quote": StyleNames.QUOTE_TEXT.value,
     "list": StyleNames.TEXT.value,
@@ -37,8 +38,10 @@ FRONT_MATTER_KEYS = ("template", "markdown", "styles", "official")
 # A template with a title style of its own for official documents has its
 # titles written in it.
 OFFICIAL_TITLE_STYLE = "公文标题"
-OFFICIAL_KEYS = ("authority", "number", "signer", "copy_number", "secrecy", "urgency", "copies_to", "printed_by",
-                 "printed_on")
+OFFICIAL_KEYS = ("authority", "number", "signer", "copy_number", "secrecy", "urgency", "addressees", "copies_to",
+                 "printed_by", "printed_on")
+# Keys whose value may be a list of names.
+LIST_KEYS = ("copies_to", "addressees")
 
 # Broken YAML whose first line is a key is front matter gone wrong, not
 # Markdown that happens to sit between two --- lines.
@@ -101,7 +104,7 @@ def read_official(data):
                                                                ", ".join(OFFICIAL_KEYS)))
     official = {}
     for key, value in data.items():
-        values = value if key == "copies_to" and isinstance(value, list) else [value]
+        values = value if key in LIST_KEYS and isinstance(value, list) else [value]
         if key == "copies_to" and not isinstance(value, list):
             raise InputError(where + ": copies_to", "expected a list of names")
         texts = []
@@ -112,7 +115,7 @@ def read_official(data):
                 raise InputError(where + ": " + key, "expected text, got %s (put it in quotes)" % (
                     "nothing" if item is None or item == "" else repr(item)))
             texts.append(item)
-        official[key] = texts if key == "copies_to" else texts[0]
+        official[key] = texts if isinstance(value, list) else texts[0]
     return official
 
 

@@ -1,9 +1,9 @@
-"""ATX and setext headings: the first level is a title, the levels below it
-headers of level 1 to 3 (deeper ones are written as level 3, with a
-warning)."""
+"""ATX and setext headings: the first level is a title, the four levels
+below it headers of level 1 to 4, numbered 一、（一）1.（1） in an official
+document (deeper ones are written as level 4, with a warning)."""
 
 # Headers go this many levels deep.
-DEEPEST_LEVEL = 3
+DEEPEST_LEVEL = 4
 
 
 def heading(converter, tokens, index, containers):
@@ -15,7 +15,7 @@ def heading(converter, tokens, index, containers):
     else:
         level = depth - 1
         if level > DEEPEST_LEVEL:
-            converter.warn(line, "heading of level %d written as level 3: headers go three levels deep" % depth)
+            converter.warn(line, "heading of level %d written as level 4: headers go four levels deep" % depth)
             level = DEEPEST_LEVEL
         element = {"type": "header", "style_name": converter.styles["heading%d" % level], "level": level}
     converter.add(element, converter.inline(inline, line), line)

@@ -12,5 +12,11 @@ def paragraph(converter, tokens, index, containers):
     pieces = converter.inline(inline, line)
     if prefix:
         pieces.insert(0, Piece(prefix))
-    converter.add({"type": "paragraph", "style_name": converter.styles[kind]}, pieces, line)
+    element = {"type": "paragraph", "style_name": converter.styles[kind]}
+    # A paragraph of one line directly under the title may be the
+    # addressees' line (see addressees).
+    if kind == "paragraph" and token.map[1] - token.map[0] == 1 and converter.elements and \
+            converter.elements[-1]["type"] == "title" and converter.addressee_line is None:
+        converter.addressee_line = element
+    converter.add(element, pieces, line)
     return index + 2
