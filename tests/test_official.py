@@ -160,11 +160,13 @@ class TestTheRenderedNotice:
         lines = {line.text: line for line in last.lines}
         signature, date = lines["市应急管理局"], lines["2026年12月8日"]
         character = (156 * MM) / 28
-        # The date is the longer (Arabic numerals count half a character): it ends two characters in, and the
-        # signature 2 + (6.5 - 6) + 2 characters in, so that the date starts two characters to its right.
-        # (This machine's fonts draw numerals wider than half a character, so the starts are not compared.)
+        # The date is the longer: 3 characters of 15.75 pt, 7 numerals of 7.75 pt and the space readers put
+        # between numerals and Chinese text, 5 × 3.6 pt. It ends two characters in, and the signature
+        # (6 characters) 2 + 2 characters and the difference in, so that the date starts two characters to its
+        # right. (The starts depend on the faces a reader stands in; test_official_text compares them.)
+        date_width = 3 * 15.75 + 7 * 7.75 + 5 * 3.6
         assert date.x_max == pytest.approx(210 * MM - RIGHT - 2 * character, abs=3)
-        assert signature.x_max == pytest.approx(210 * MM - RIGHT - 4.5 * character, abs=3)
+        assert signature.x_max == pytest.approx(210 * MM - RIGHT - 4 * character - date_width + 6 * 15.75, abs=3)
         copies, printed_by, printed_on = (lines[text] for text in (
             "抄送：市安全生产委员会各成员单位，各区县人民政府。", "某市应急管理局办公室", "2026年12月8日印发"))
         assert copies.y_max < printed_by.y_min == printed_on.y_min and printed_by.x_min < printed_on.x_min

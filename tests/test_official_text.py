@@ -12,7 +12,7 @@ import pytest
 
 from pdf_pages import MM, pages
 from schema import assert_schema_valid
-from test_cli import run, write_json
+from test_cli import EXAMPLES, run, write_json
 from test_official import LEFT, RENDERS, RIGHT, needs_libreoffice
 
 from quillmark_cli.official.title import line_breaks
@@ -196,3 +196,33 @@ def test_title_breaks(title, capacity, expected):
         assert all(len(part) >= 3 for part in parts)
         assert not any(title[b - 1].isdigit() and title[b].isdigit() for b in breaks)  # numerals never split
         assert len(parts[0]) >= len(parts[-1])
+
+
+class TestWhatAPageCannotHold:
+    """A record block taller than a page, or a mark too long for one line in
+    the smallest size it is set in, is refused with its place and status 2,
+    and nothing is written (text would otherwise be lost or unreadable)."""
+
+    @pytest.mark.parametrize("official, message", [
+        ({"copies_to": ["第%d区县人民政府" % n for n in range(90)]},
+         "official.copies_to: the record block would take 32 lines, and a page holds 21 beside a line of the body"),
+        ({"authority": "某" * 21}, "official.authority: a mark of 21 characters does not fit one line in 22 pt"),
+    ])
+    def test_refused_with_its_place(self, tmp_path, official, message):
+        template = json.loads((EXAMPLES / "official-template.json").read_text(encoding="utf-8"))
+        data = {"template": template, "official": official,
+                "document": {"elements": [{"type": "paragraph", "style_name": "正文", "text": "正文。"}]}}
+        done = run(write_json(tmp_path / "in.json", data), "-o", "out.docx", cwd=tmp_path)
+        assert done.returncode == 2 and message in done.stderr and len(done.stderr.splitlines()) == 1, done.stderr
+        assert not (tmp_path / "out.docx").exists()
+
+    def test_the_longest_that_fit_are_laid_out(self, tmp_path):
+        template = json.loads((EXAMPLES / "official-template.json").read_text(encoding="utf-8"))
+        data = {"template": template, "official": {"authority": "某" * 20,
+                                                   "copies_to": ["第%d区县人民政府" % n for n in range(55)]},
+                "document": {"elements": [{"type": "paragraph", "style_name": "正文", "text": "正文。"}]}}
+        done = run(write_json(tmp_path / "in.json", data), "-o", "out.pdf" if RENDERS else "out.docx", cwd=tmp_path)
+        assert done.returncode == 0, done.stderr
+        if RENDERS:
+            text = "".join(line.text for page in pages(tmp_path / "out.pdf") for line in page.lines)
+            assert text.count("区县人民政府") == 55 and "某" * 20 in text

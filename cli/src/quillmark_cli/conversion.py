@@ -81,12 +81,15 @@ def convert(source, template, markdown):
     # Imported here so that --help and --print-schema work without the modules.
     from tolvek.doc.generator.generate.generators.quillmark import Quillmark
 
-    from quillmark_cli.official.layout import lay_out
+    from quillmark_cli.official.layout import DoesNotFit, lay_out
     from quillmark_cli.official.roles import styles_of
 
     try:
         result = Quillmark(loaded.config).generate(loaded.document, loaded.template)
         data = lay_out(result.data, loaded.page, loaded.official, styles_of(loaded.document))
+    except DoesNotFit as error:  # the input asks for more than a page holds
+        where = ("front matter: official: %s" if source.markdown_format else "official.%s") % error.where
+        return Outcome(BAD_INPUT, str(InputError(where, error.message)), warnings=warnings)
     except Exception as error:  # reported with its type, as the generator or the layout raised it
         return Outcome(FAILED, "%s: %s" % (type(error).__name__, error), warnings=warnings)
     return Outcome(OK, data=data, file_name=result.name, warnings=warnings)

@@ -12,6 +12,7 @@ TWIPS_PER_MM = 1440 / 25.4
 POINTS_PER_MM = 72 / 25.4
 
 SIZE_XIAOCHU = 36  # 小初
+SIZE_2 = 22  # 2号
 SIZE_3 = 16  # 3号
 SIZE_4 = 14  # 4号
 

@@ -17,7 +17,7 @@ from quillmark_cli.official.headings import number_headings
 from quillmark_cli.official.masthead import add_masthead, masthead_height
 from quillmark_cli.official.page_numbers import add_page_numbers
 from quillmark_cli.official.page_setup import set_default_run_properties, set_section, set_settings
-from quillmark_cli.official.parts import NUMBERING, SETTINGS, STYLES, Memo, NotAPackage, Parts
+from quillmark_cli.official.parts import NUMBERING, SETTINGS, STYLES, DoesNotFit, Memo, NotAPackage, Parts
 from quillmark_cli.official.record_block import add_record_block
 from quillmark_cli.official.roles import resolve
 from quillmark_cli.official.signature import place_signature
@@ -25,7 +25,7 @@ from quillmark_cli.official.style_table import StyleTable
 from quillmark_cli.official.title import break_titles
 from quillmark_cli.official.wordml import qn, serialize
 
-__all__ = ["lay_out", "NotAPackage"]
+__all__ = ["lay_out", "NotAPackage", "DoesNotFit"]
 
 _styles_memo, _parts_memo = Memo(), Memo()
 
@@ -42,7 +42,9 @@ def lay_out(package, page=None, official=None, styles=None):
     package is returned as it is.
 
     Raises NotAPackage (a ValueError) when `package` is not a package the
-    layout can read."""
+    layout can read, and DoesNotFit (a ValueError naming the key of
+    `official`) when an element cannot be placed on the page: a mark too
+    long for one line in 2号, a record block taller than a page."""
     official = official or {}
     if page is None and not official:
         return package

@@ -1,15 +1,17 @@
 """The masthead (版头): the copy number, secrecy and urgency at the top left
 of the first page, one under another; the issuing authority's mark centred
 in red 方正小标宋, its top 35 mm below the top of the text block, at most
-小初 (36 pt) and smaller when it would not fit one line; the document number
+小初 (36 pt) and smaller when it would not fit one line, down to 2号 (22 pt;
+a longer mark is refused); the document number
 two lines below it, centred, or one character in from the left with the
 signer (签发人, in 楷体) one character in from the right; a red line across
 the text block 4 mm below the number; the title two lines below the line.
 """
 
 from quillmark_cli.official.figures import (
-    BODY_FONT, HEADING_FONT, MARK_FONT, RED, SIGNER_FONT, SIZE_3, SIZE_XIAOCHU, TWIPS_PER_MM, whole_points,
+    BODY_FONT, HEADING_FONT, MARK_FONT, RED, SIGNER_FONT, SIZE_2, SIZE_3, SIZE_XIAOCHU, TWIPS_PER_MM, whole_points,
 )
+from quillmark_cli.official.parts import DoesNotFit
 from quillmark_cli.official.paragraphs import layout_paragraph, width_in_characters
 from quillmark_cli.official.wordml import border, elements, run, run_properties, w
 
@@ -18,6 +20,9 @@ MARK_TOP_MM = 35
 NUMBER_LINE_GAP_MM = 4
 RED_LINE_EIGHTHS = 8  # 1 pt
 MARK_LINE_HEIGHT = 1.25  # the mark's line, in its font size
+# The mark shrinks to fit one line, but not below 2号: smaller, it would no
+# longer read as the authority's mark.
+SMALLEST_MARK = SIZE_2
 LINES_AFTER = 2  # empty lines below the mark and below the number
 
 
@@ -45,7 +50,7 @@ def _masthead(geometry, official):
             height += line
     authority = official.get("authority")
     if authority:
-        size = min(SIZE_XIAOCHU, int(geometry.width / 20 / max(width_in_characters(authority), 1)))
+        size = mark_size(geometry, authority)
         before = max(int(MARK_TOP_MM * TWIPS_PER_MM) - len(made) * line, 0)
         mark_line = int(size * 20 * MARK_LINE_HEIGHT)
         made.append(layout_paragraph(mark_line, run(authority, run_properties(MARK_FONT, size, RED)),
@@ -58,6 +63,16 @@ def _masthead(geometry, official):
         made += [layout_paragraph(line)] * LINES_AFTER
         height += (1 + LINES_AFTER) * line
     return made, height
+
+
+def mark_size(geometry, authority):
+    """The mark's size in points: 小初, or as large as fits one line."""
+    size = min(SIZE_XIAOCHU, int(geometry.width / 20 / max(width_in_characters(authority), 1)))
+    if size < SMALLEST_MARK:
+        raise DoesNotFit("authority", "a mark of %g characters does not fit one line in %d pt (2号), the smallest "
+                         "the mark is set in: a line holds %d" % (
+                             width_in_characters(authority), SMALLEST_MARK, geometry.width // (SMALLEST_MARK * 20)))
+    return size
 
 
 def _number_line(geometry, number, signer):

@@ -30,6 +30,15 @@ class NotAPackage(ValueError):
     """The bytes are not a word-processing package the layout can read."""
 
 
+class DoesNotFit(ValueError):
+    """An element the official mapping asks for cannot be placed on the
+    page: `where` names the mapping's key."""
+
+    def __init__(self, where, message):
+        super().__init__("%s: %s" % (where, message))
+        self.where, self.message = where, message
+
+
 def relationships_of(part_name):
     directory, name = posixpath.split(part_name)
     return posixpath.join(directory, "_rels", name + ".rels")

@@ -4,7 +4,9 @@ after "抄送：", a full stop after the last name), then the printing
 authority one character in from the left and the printing date ("2026年12月
 8日印发") one character in from the right; a thick line (0.35 mm) above and
 below the block and a thin one (0.25 mm) between, as wide as the text block,
-the last line on the text block's lower edge.
+the last line on the text block's lower edge. A block taller than a page
+holds beside a line of the body (21 lines on the standard page) is
+refused: floated at the foot of the page, the rest would be lost.
 
 The block is a table floating at the foot of the text block, placed from the
 page's left edge: LibreOffice floats a table as wide as the text block only
@@ -13,9 +15,11 @@ when it is placed from the page (it leaves others where the text ends).
 
 import datetime
 import functools
+import math
 import re
 
 from quillmark_cli.official.figures import BODY_FONT, BLACK, SIZE_4, points_to_twips
+from quillmark_cli.official.parts import DoesNotFit
 from quillmark_cli.official.wordml import elements, qn, run_properties, w
 
 KEYS = ("copies_to", "printed_by", "printed_on")
@@ -48,6 +52,7 @@ def add_record_block(body, geometry, official, addressees=None):
     if not (copies or printed_by or printed_on or addressees):
         return
     character = points_to_twips(RECORD_SIZE)
+    _check_it_fits(geometry, official, addressees, copies, character)
     rows = []
     if addressees:
         rows.append(_row(geometry, "主送：" + addressees, left=4 * character, hanging=3 * character, right=character,
@@ -74,6 +79,24 @@ def add_record_block(body, geometry, official, addressees=None):
             end.addprevious(made)
         else:
             body.append(made)
+
+
+def _check_it_fits(geometry, official, addressees, copies, character):
+    """Refuses a record block taller than a page can hold beside a line of
+    the body: floated at the foot of the last page, the rest of it would be
+    lost."""
+    wrapped = geometry.width - 5 * character  # lines after the first start after "抄送："
+    lines = 0
+    for label, names in (("主送：", addressees), ("抄送：", "，".join(copies) + "。" if copies else None)):
+        if names:
+            lines += max(1, math.ceil((geometry.text_width(label + names, RECORD_SIZE) - 3 * character) / wrapped))
+    if official.get("printed_by") or official.get("printed_on"):
+        lines += 1
+    most = geometry.height // geometry.line - 1
+    if lines > most:
+        where = "copies_to" if copies else "addressees"
+        raise DoesNotFit(where, "the record block would take %d lines, and a page holds %d beside a line of the "
+                                "body: give fewer names" % (lines, most))
 
 
 @functools.lru_cache(maxsize=16)
