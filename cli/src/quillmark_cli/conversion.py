@@ -30,9 +30,18 @@ class Source:
     data: Optional[bytes]
     markdown_format: bool
     name: str
+    reads_files: bool = True  # whether files the input names (a seal's picture, attachments) are read
 
     def read(self):
         return self.data if self.data is not None else read_file(self.path)
+
+    @property
+    def folder(self):
+        """Where the paths the input gives start (None where no file may be
+        read)."""
+        if not self.reads_files:
+            return None
+        return self.path.parent if self.path is not None else Path()
 
 
 def is_markdown(path, input_format):
@@ -71,12 +80,16 @@ def convert(source, template, markdown):
     """One Source into an Outcome."""
     from quillmark_cli.input.loading import load_description
 
+    from quillmark_cli.input.official_files import read_official_files
+
     warnings = []
     try:
         description, warnings = describe(source, template)
         loaded = load_description(description, template, markdown)
+        files = read_official_files(loaded.official, source.folder, loaded.template, source.markdown_format)
     except InputError as error:
         return Outcome(error.status, str(error), warnings=warnings)
+    warnings = warnings + ["%s: %s" % (source.name, line) for line in files.warnings + _replaced_signatures(loaded)]
 
     # Imported here so that --help and --print-schema work without the modules.
     from tolvek.doc.generator.generate.generators.quillmark import Quillmark
@@ -85,14 +98,31 @@ def convert(source, template, markdown):
     from quillmark_cli.official.roles import styles_of
 
     try:
-        result = Quillmark(loaded.config).generate(loaded.document, loaded.template)
-        data = lay_out(result.data, loaded.page, loaded.official, styles_of(loaded.document))
+        generator = Quillmark(loaded.config)
+        result = generator.generate(loaded.document, loaded.template)
+        attachments = [None if text is None else generator.generate(text, loaded.template).data
+                       for text in files.attachments]
+        data = lay_out(result.data, loaded.page, loaded.official, styles_of(loaded.document), files.seal_image,
+                       attachments)
     except DoesNotFit as error:  # the input asks for more than a page holds
         where = ("front matter: official: %s" if source.markdown_format else "official.%s") % error.where
         return Outcome(BAD_INPUT, str(InputError(where, error.message)), warnings=warnings)
     except Exception as error:  # reported with its type, as the generator or the layout raised it
         return Outcome(FAILED, "%s: %s" % (type(error).__name__, error), warnings=warnings)
     return Outcome(OK, data=data, file_name=result.name, warnings=warnings)
+
+
+def _replaced_signatures(loaded):
+    """A warning for signature lines that a signer's signature stamp takes
+    the place of (the signer's title and the stamp stand there instead)."""
+    if (loaded.official or {}).get("seal") != "signature":
+        return []
+    lines = [element.text for element in loaded.document.elements
+             if element.style_name == "落款" and (element.text or "").strip()]
+    if len(lines) < 2:
+        return []
+    return ["official.seal: signature: the signer's title and signature stamp take the place of %s" %
+            "，".join(repr(text) for text in lines[:-1])]
 
 
 def prepare_workers(sources):

@@ -26,12 +26,15 @@ LEVELS = (  # number format, the number as shown
 INDENT_CHARACTERS = 2
 
 
-def number_headings(parts, numbering_name, body, roles, font_size):
-    """Numbers the headings of `body`; the numbering part (`numbering_name`)
-    gets the four levels. Nothing changes without a numbered paragraph."""
+def number_headings(parts, numbering_name, paragraphs, roles, font_size, instance=LIST):
+    """Numbers the headings among `paragraphs`, referring to the list
+    `instance`; the numbering part (`numbering_name`) gets the four levels.
+    Nothing changes without a numbered paragraph."""
     levels = heading_levels(roles)
     numbered = False
-    for paragraph in body.iterchildren(qn("w:p")):
+    for paragraph in paragraphs:
+        if paragraph.tag != qn("w:p"):
+            continue
         p_pr = paragraph.find(qn("w:pPr"))
         if p_pr is None:
             continue
@@ -41,9 +44,9 @@ def number_headings(parts, numbering_name, body, roles, font_size):
         if level is not None:
             if numbering is not None:
                 p_pr.remove(numbering)
-            insert_in_order(p_pr, elements(w("numPr", w("ilvl", val=level - 1), w("numId", val=LIST)))[0])
+            insert_in_order(p_pr, elements(w("numPr", w("ilvl", val=level - 1), w("numId", val=instance)))[0])
             numbered = True
-        elif numbering is not None and _refers_to_the_list(numbering):
+        elif numbering is not None and _refers_to(numbering, instance):
             if _level_of(numbering) >= HEADING_LEVELS:
                 p_pr.remove(numbering)
             else:
@@ -52,9 +55,9 @@ def number_headings(parts, numbering_name, body, roles, font_size):
         _define_levels(parts, numbering_name, font_size)
 
 
-def _refers_to_the_list(numbering):
+def _refers_to(numbering, instance):
     number = numbering.find(qn("w:numId"))
-    return number is not None and number.get(qn("w:val")) == LIST
+    return number is not None and number.get(qn("w:val")) == instance
 
 
 def _level_of(numbering):

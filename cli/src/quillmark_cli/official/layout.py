@@ -10,20 +10,22 @@ one template), so that a document costs what its own text costs.
 """
 
 from quillmark_cli.official.addressees import addressee_text, lines_of, place_addressees, record_text
+from quillmark_cli.official.attachments import add_attachment_pages, attachment_names, list_attachments
 from quillmark_cli.official.container import Member
 from quillmark_cli.official.figures import SIZE_3
 from quillmark_cli.official.geometry import Geometry
 from quillmark_cli.official.headings import number_headings
 from quillmark_cli.official.masthead import add_masthead, masthead_height
+from quillmark_cli.official.note import place_note
 from quillmark_cli.official.page_numbers import add_page_numbers
 from quillmark_cli.official.page_setup import set_default_run_properties, set_section, set_settings
 from quillmark_cli.official.parts import NUMBERING, SETTINGS, STYLES, DoesNotFit, Memo, NotAPackage, Parts
 from quillmark_cli.official.record_block import add_record_block
 from quillmark_cli.official.roles import resolve
-from quillmark_cli.official.signature import place_signature
+from quillmark_cli.official.signature import place_signature, signature_block
 from quillmark_cli.official.style_table import StyleTable
 from quillmark_cli.official.title import break_titles
-from quillmark_cli.official.wordml import qn, serialize
+from quillmark_cli.official.wordml import qn, serialize, text_of
 
 __all__ = ["lay_out", "NotAPackage", "DoesNotFit"]
 
@@ -31,15 +33,18 @@ _styles_memo, _parts_memo = Memo(), Memo()
 
 
 
-def lay_out(package, page=None, official=None, styles=None):
+def lay_out(package, page=None, official=None, styles=None, seal_image=None, attachments=()):
     """The bytes of `package` (a word-processing package, as bytes) laid out
     on `page` (a Page, or None to keep the package's own) with the parts of
     an official document that `official` (a mapping: authority, number,
     signer, copy_number, secrecy, urgency, addressees, copies_to,
     printed_by, printed_on) asks for. `styles` names the styles of the
     title, the headings and the signature ({"title": ..., "heading1": ...,
-    "signature": ...}; see roles). With neither page nor official, the
-    package is returned as it is.
+    "signature": ...}; see roles). `seal_image` is the PNG of the seal or
+    signature stamp `official["seal"]` asks for, and `attachments` the
+    packages the generator wrote for the attachments' texts, one for each
+    of `official["attachments"]` (None for one without a text). With
+    neither page nor official, the package is returned as it is.
 
     Raises NotAPackage (a ValueError) when `package` is not a package the
     layout can read, and DoesNotFit (a ValueError naming the key of
@@ -65,9 +70,19 @@ def lay_out(package, page=None, official=None, styles=None):
             add_page_numbers(parts, section, page.page_numbers)
     geometry = Geometry(page, section)
     font_size = page.font_size if page is not None else SIZE_3
-    number_headings(parts, parts.related(NUMBERING), body, roles, font_size)
+    numbering = parts.related(NUMBERING)
+    number_headings(parts, numbering, body, roles, font_size)
     break_titles(body, roles, geometry.characters_a_line)
-    place_signature(body, geometry, roles.get("signature"))
+    block = signature_block(body, geometry, roles.get("signature"))
+    names = attachment_names(official.get("attachments"))
+    list_attachments(body, geometry, names, _above(block.paragraphs[0]) if block is not None else None)
+    date = None
+    if block is not None:
+        date = place_signature(parts, block, official.get("seal"), official.get("signer_title"), seal_image)
+    if official.get("note"):
+        place_note(body, geometry, official["note"], date)
+    add_attachment_pages(parts, body, geometry, names, list(attachments or ()) + [None] * len(names), numbering,
+                         lambda text, instance: number_headings(parts, numbering, text, roles, font_size, instance))
     addressees, moved = addressee_text(official.get("addressees")), None
     if addressees is not None and not _fits_the_first_page(body, geometry, official, roles, addressees):
         addressees, moved = None, record_text(official["addressees"])
@@ -77,6 +92,16 @@ def lay_out(package, page=None, official=None, styles=None):
     add_record_block(body, geometry, official, moved)
     parts.changed(parts.main)
     return parts.write()
+
+
+def _above(paragraph):
+    """The paragraph before which to put what comes between the text and
+    `paragraph`: above the empty lines the text already has there."""
+    while True:
+        previous = paragraph.getprevious()
+        if previous is None or previous.tag != qn("w:p") or text_of(previous).strip():
+            return paragraph
+        paragraph = previous
 
 
 def _fits_the_first_page(body, geometry, official, roles, addressees):

@@ -23,6 +23,9 @@ MARK_LINE_HEIGHT = 1.25  # the mark's line, in its font size
 # The mark shrinks to fit one line, but not below 2号: smaller, it would no
 # longer read as the authority's mark.
 SMALLEST_MARK = SIZE_2
+# A joint mark: "文件" to the right of the names, a character apart.
+JOINT_WORD = "文件"
+JOINT_GAP = 1
 LINES_AFTER = 2  # empty lines below the mark and below the number
 
 
@@ -50,13 +53,19 @@ def _masthead(geometry, official):
             height += line
     authority = official.get("authority")
     if authority:
-        size = mark_size(geometry, authority)
         before = max(int(MARK_TOP_MM * TWIPS_PER_MM) - len(made) * line, 0)
-        mark_line = int(size * 20 * MARK_LINE_HEIGHT)
-        made.append(layout_paragraph(mark_line, run(authority, run_properties(MARK_FONT, size, RED)),
-                                     alignment="center", before=before))
+        if isinstance(authority, str):
+            size = mark_size(geometry, authority)
+            mark_line = int(size * 20 * MARK_LINE_HEIGHT)
+            made.append(layout_paragraph(mark_line, run(authority, run_properties(MARK_FONT, size, RED)),
+                                         alignment="center", before=before))
+            height += before + mark_line
+        else:
+            mark, mark_height = _joint_mark(geometry, authority, before)
+            made += mark
+            height += mark_height
         made += [layout_paragraph(line)] * LINES_AFTER
-        height += before + mark_line + LINES_AFTER * line
+        height += LINES_AFTER * line
     number, signer = official.get("number"), official.get("signer")
     if number or signer:
         made.append(_number_line(geometry, number, signer))
@@ -65,14 +74,54 @@ def _masthead(geometry, official):
     return made, height
 
 
-def mark_size(geometry, authority):
-    """The mark's size in points: 小初, or as large as fits one line."""
-    size = min(SIZE_XIAOCHU, int(geometry.width / 20 / max(width_in_characters(authority), 1)))
+def mark_size(geometry, authority, characters=None):
+    """The mark's size in points: 小初, or as large as fits one line of
+    `characters` (the mark's width in characters)."""
+    if characters is None:
+        characters = width_in_characters(authority)
+    size = min(SIZE_XIAOCHU, int(geometry.width / 20 / max(characters, 1)))
     if size < SMALLEST_MARK:
         raise DoesNotFit("authority", "a mark of %g characters does not fit one line in %d pt (2号), the smallest "
                          "the mark is set in: a line holds %d" % (
-                             width_in_characters(authority), SMALLEST_MARK, geometry.width // (SMALLEST_MARK * 20)))
+                             characters, SMALLEST_MARK, geometry.width // (SMALLEST_MARK * 20)))
     return size
+
+
+def _joint_mark(geometry, names, before):
+    """The mark of a document several authorities issue: their names one
+    under another, the lead authority first, spread to one width, and
+    "文件" to their right, centred on them vertically. Returns (its
+    paragraphs' and table's markup, its height in twips)."""
+    widest = max(width_in_characters(name) for name in names)
+    size = mark_size(geometry, None, widest + JOINT_GAP + width_in_characters(JOINT_WORD))
+    mark_line = int(size * 20 * MARK_LINE_HEIGHT)
+    names_width = int(round(widest * (size * 20 + geometry.spacing))) + 20
+    gap = int(round(JOINT_GAP * size * 20))
+    word_width = int(round(width_in_characters(JOINT_WORD) * (size * 20 + geometry.spacing))) + 20
+    properties = run_properties(MARK_FONT, size, RED)
+    none = "".join(w(side, val="nil") for side in ("top", "left", "bottom", "right", "insideH", "insideV"))
+
+    def cell(width, text, alignment, merge=None, before=0):
+        paragraph = w("p", w("pPr", w("spacing", before=before, after=0, line=mark_line, lineRule="exact"),
+                             w("ind", left=0, right=0, firstLine=0), w("jc", val=alignment)),
+                      run(text, properties) if text else None)
+        return w("tc", w("tcPr", w("tcW", w=width, type="dxa"), w("vMerge", val=merge) if merge else None),
+                 paragraph)
+
+    rows = []
+    for index, name in enumerate(names):
+        rows.append(w("tr", w("trPr", w("trHeight", val=mark_line, hRule="exact")),
+                      cell(names_width, name, "distribute"), cell(gap, None, "left"),
+                      cell(word_width, JOINT_WORD if index == 0 else None, "left",
+                           ("restart" if index == 0 else "continue") if len(names) > 1 else None,
+                           # "文件" centred on the names: as far down as half of the lines after the first.
+                           (len(names) - 1) * mark_line // 2 if index == 0 else 0)))
+    table = w("tbl", w("tblPr", w("tblW", w=names_width + gap + word_width, type="dxa"), w("jc", val="center"),
+                       "<w:tblBorders>%s</w:tblBorders>" % none, w("tblLayout", type="fixed"),
+                       w("tblCellMar", w("left", w=0, type="dxa"), w("right", w=0, type="dxa"))),
+              w("tblGrid", w("gridCol", w=names_width), w("gridCol", w=gap), w("gridCol", w=word_width)), *rows)
+    made = [layout_paragraph(before)] if before >= 20 else []
+    return made + [table], max(before, 20 if made else 0) + len(names) * mark_line
 
 
 def _number_line(geometry, number, signer):

@@ -63,15 +63,17 @@ class Relationships:
                 return posixpath.normpath(posixpath.join(posixpath.dirname(self.source), target)).lstrip("/")
         return None
 
-    def add(self, kind, target):
+    def add(self, kind, target, external=False):
         """A new relationship; its id, the first free "rIdN"."""
         taken = {relationship.get("Id") for relationship in self.root}
         number = 1
         while "rId%d" % number in taken:
             number += 1
         identifier = "rId%d" % number
-        etree.SubElement(self.root, "{%s}Relationship" % _RELATIONSHIPS_NS, Id=identifier, Type=kind,
-                         Target=target)
+        relationship = etree.SubElement(self.root, "{%s}Relationship" % _RELATIONSHIPS_NS, Id=identifier,
+                                        Type=kind, Target=target)
+        if external:
+            relationship.set("TargetMode", "External")
         return identifier
 
 
@@ -120,6 +122,10 @@ class Parts:
     def changed(self, name):
         self._changed.add(name)
 
+    def changed_relationships(self):
+        """The main document's relationships were added to."""
+        self._changed.add(relationships_of(self.main))
+
     def add_part(self, name, content_type, kind):
         """A new, empty part related to the main document; the
         relationship's id."""
@@ -137,6 +143,28 @@ class Parts:
         self._changed.add(CONTENT_TYPES)
         self._changed.add(relationships_of(self.main))
         return self.main_relationships.add(kind, posixpath.relpath(name, posixpath.dirname(self.main)))
+
+    def add_media(self, name, data, extension, content_type, kind):
+        """A new part holding `data` (a picture, say), its content type
+        given by its extension; the relationship's id."""
+        self.package.add(name, data)
+        types = self.xml(CONTENT_TYPES)
+        defaults = types.findall("{%s}Default" % _CONTENT_TYPES_NS)
+        if not any(default.get("Extension", "").lower() == extension for default in defaults):
+            default = etree.Element("{%s}Default" % _CONTENT_TYPES_NS, Extension=extension, ContentType=content_type)
+            if defaults:
+                defaults[-1].addnext(default)
+            else:
+                types.insert(0, default)
+            self._changed.add(CONTENT_TYPES)
+        self._changed.add(relationships_of(self.main))
+        return self.main_relationships.add(kind, posixpath.relpath(name, posixpath.dirname(self.main)))
+
+    def next_drawing_id(self):
+        """An id for a new drawing, after every one the main document has."""
+        found = [int(d.get("id")) for d in self.xml(self.main).iter(
+            "{http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing}docPr") if d.get("id", "").isdigit()]
+        return max(found, default=0) + 1
 
     def next_name(self, pattern):
         """The first free part name of `pattern` ("word/footer%d.xml")."""

@@ -11,6 +11,9 @@ from lxml import etree
 W_NS = "http://schemas.openxmlformats.org/wordprocessingml/2006/main"
 R_NS = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
 XML_NS = "http://www.w3.org/XML/1998/namespace"
+WP_NS = "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing"
+A_NS = "http://schemas.openxmlformats.org/drawingml/2006/main"
+PIC_NS = "http://schemas.openxmlformats.org/drawingml/2006/picture"
 _PREFIXES = {"w": W_NS, "r": R_NS, "xml": XML_NS}
 _PARSER = etree.XMLParser(remove_blank_text=True, resolve_entities=False, huge_tree=True)
 _FRAGMENT = '<w:fragment xmlns:w="%s" xmlns:r="%s">%%s</w:fragment>' % (W_NS, R_NS)

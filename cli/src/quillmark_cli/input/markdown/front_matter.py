@@ -38,10 +38,11 @@ FRONT_MATTER_KEYS = ("template", "markdown", "styles", "official")
 # A template with a title style of its own for official documents has its
 # titles written in it.
 OFFICIAL_TITLE_STYLE = "公文标题"
-OFFICIAL_KEYS = ("authority", "number", "signer", "copy_number", "secrecy", "urgency", "addressees", "copies_to",
-                 "printed_by", "printed_on")
-# Keys whose value may be a list of names.
-LIST_KEYS = ("copies_to", "addressees")
+OFFICIAL_KEYS = ("authority", "number", "signer", "copy_number", "secrecy", "urgency", "addressees", "attachments",
+                 "seal", "seal_image", "signer_title", "note", "copies_to", "printed_by", "printed_on")
+# Keys whose value may be a list (of names), and keys whose value must be.
+LIST_KEYS = ("addressees", "authority")
+ALWAYS_LISTS = ("copies_to", "attachments")
 
 # Broken YAML whose first line is a key is front matter gone wrong, not
 # Markdown that happens to sit between two --- lines.
@@ -92,9 +93,9 @@ def front_matter_template(text):
 
 
 def read_official(data):
-    """The `official` mapping as the JSON input holds it: text, a list of
-    text for copies_to, and dates written as YAML dates kept as ISO
-    dates."""
+    """The `official` mapping as the JSON input holds it: text, lists of
+    text, attachments as names or {name, file} mappings, and dates written
+    as YAML dates kept as ISO dates. The schema checks the rest."""
     where = "front matter: official"
     if not isinstance(data, dict):
         raise InputError(where, "expected a mapping of %s" % ", ".join(OFFICIAL_KEYS))
@@ -104,19 +105,35 @@ def read_official(data):
                                                                ", ".join(OFFICIAL_KEYS)))
     official = {}
     for key, value in data.items():
-        values = value if key in LIST_KEYS and isinstance(value, list) else [value]
-        if key == "copies_to" and not isinstance(value, list):
-            raise InputError(where + ": copies_to", "expected a list of names")
-        texts = []
-        for item in values:
-            if isinstance(item, datetime.date) and key == "printed_on":
-                item = item.isoformat()[:10]
-            if not isinstance(item, str) or not item:
-                raise InputError(where + ": " + key, "expected text, got %s (put it in quotes)" % (
-                    "nothing" if item is None or item == "" else repr(item)))
-            texts.append(item)
-        official[key] = texts if isinstance(value, list) else texts[0]
+        place = where + ": " + key
+        if key in ALWAYS_LISTS and not isinstance(value, list):
+            raise InputError(place, "expected a list of %s" % ("attachments" if key == "attachments" else "names"))
+        if isinstance(value, list) and (key in ALWAYS_LISTS or key in LIST_KEYS):
+            official[key] = [_attachment(item, place) if key == "attachments" else _text(item, key, place)
+                             for item in value]
+        else:
+            official[key] = _text(value, key, place)
     return official
+
+
+def _text(item, key, place):
+    if isinstance(item, datetime.date) and key == "printed_on":
+        item = item.isoformat()[:10]
+    if not isinstance(item, str) or not item:
+        raise InputError(place, "expected text, got %s (put it in quotes)" % (
+            "nothing" if item is None or item == "" else repr(item)))
+    return item
+
+
+def _attachment(item, place):
+    """An attachment: its name, or {name, file} with the file holding its
+    text."""
+    if isinstance(item, dict):
+        unknown = sorted(str(k) for k in item if k not in ("name", "file"))
+        if unknown or "name" not in item:
+            raise InputError(place, "expected an attachment's name, or a mapping of name and file")
+        return {key: _text(value, key, place + ": " + key) for key, value in item.items()}
+    return _text(item, "name", place)
 
 
 class Settings:
