@@ -3,8 +3,9 @@ of a package (as the generator wrote it) to the bytes of the laid-out
 package.
 
 It reads and changes only the parts it must — the main document, the
-styles' defaults, the settings — adds the footers with their relationships
-and content types, and copies every other member as it was compressed. What
+styles' defaults, the settings, the file properties — adds the footers with
+their relationships and content types, drops the default template's preview
+picture, and copies every other member as it was compressed. What
 a template's styles and settings become is kept per process (a batch shares
 one template), so that a document costs what its own text costs.
 """
@@ -15,6 +16,7 @@ from quillmark_cli.official.masthead import add_masthead
 from quillmark_cli.official.page_numbers import add_page_numbers
 from quillmark_cli.official.page_setup import set_default_run_properties, set_section, set_settings
 from quillmark_cli.official.parts import SETTINGS, STYLES, Memo, NotAPackage, Parts
+from quillmark_cli.official.properties import TITLE_STYLES, set_properties
 from quillmark_cli.official.record_block import add_record_block
 from quillmark_cli.official.signature import STYLE as SIGNATURE_STYLE, place_signature
 from quillmark_cli.official.wordml import qn, serialize
@@ -46,7 +48,7 @@ def lay_out(package, page=None, official=None):
     if section is None:
         raise NotAPackage("the main document has no section properties")
     styles_name, settings_name = parts.related(STYLES), parts.related(SETTINGS)
-    signature_style = _lay_out_styles(parts, styles_name, page)
+    signature_style, title_styles = _lay_out_styles(parts, styles_name, page)
     _lay_out_part(parts, settings_name, page, set_settings)
     if page is not None:
         set_section(section, page)
@@ -56,15 +58,17 @@ def lay_out(package, page=None, official=None):
     place_signature(body, geometry, signature_style)
     add_masthead(body, geometry, official)
     add_record_block(body, geometry, official)
+    set_properties(parts, body, official, title_styles)
     parts.changed(parts.main)
     return parts.write()
 
 
 def _lay_out_styles(parts, name, page):
     """Lays out the styles part for `page`, from the memo where it can;
-    returns the identifier of the signature's style (None without it)."""
+    returns the identifier of the signature's style (None without it) and
+    those of the title styles."""
     if name is None:
-        return None
+        return None, ()
     member = parts.package[name]
     key = (member.compressed()[0], page)
     found = _styles_memo.get(key)
@@ -73,15 +77,16 @@ def _lay_out_styles(parts, name, page):
         if page is not None:
             set_default_run_properties(styles, page)
         signature_style = _style_id(styles, SIGNATURE_STYLE)
+        title_styles = tuple(filter(None, (_style_id(styles, title) for title in TITLE_STYLES)))
         laid_out = None
         if page is not None:
             laid_out = Member(name, 0, data=serialize(styles)).compressed()
-        found = (laid_out, signature_style)
+        found = (laid_out, signature_style, title_styles)
         _styles_memo.put(key, found)
-    laid_out, signature_style = found
+    laid_out, signature_style, title_styles = found
     if laid_out is not None:
         parts.set_member(name, laid_out)
-    return signature_style
+    return signature_style, title_styles
 
 
 def _style_id(styles, name):
