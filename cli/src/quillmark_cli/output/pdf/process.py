@@ -1,90 +1,173 @@
-"""PDF output: packages rendered by LibreOffice, all of a batch in one run,
-with a profile of the run's own so that neither a user's LibreOffice
-settings nor a LibreOffice already open can change or take over the
-rendering."""
+"""One LibreOffice process rendering a list of packages into PDFs, started
+and ended through its keeper (`keeper`), so that it never outlives the
+command. The command reads, without blocking, the keeper's word on how
+LibreOffice ended and the end of LibreOffice's error output (the rest is
+dropped as it comes: that output has no bound of its own)."""
 
 import os
-import shutil
 import signal
 import subprocess
-import tempfile
+import sys
+from dataclasses import dataclass
 from pathlib import Path
+from typing import Optional
 
+from quillmark_cli.output.pdf.keeper import STOP
 from quillmark_cli.running.signals import deferred
 
-PROGRAMS = ("soffice", "libreoffice")
-INSTALL_HINT = ("PDF output needs LibreOffice (soffice) on PATH: install it, for example with "
-                "'apt-get install libreoffice-writer-nogui' on Debian or Ubuntu")
-# Starting LibreOffice with a new profile takes a few seconds, each document
-# well under one; a run that takes longer than this has hung.
-BASE_SECONDS = 120
-SECONDS_PER_DOCUMENT = 30
+KEEPER = Path(__file__).with_name("keeper.py")
+ERROR_TAIL = 16 * 1024  # bytes of LibreOffice's error output kept: its last lines say what went wrong
+STOP_SECONDS = 10.0  # how long the keeper may take to end LibreOffice before both are killed outright
+OPTIONS = ("--headless", "--norestore", "--nolockcheck", "--nodefault", "--nologo")
 
 
-class RenderError(Exception):
-    """LibreOffice could not be run, or did not render a document."""
+@dataclass
+class Place:
+    """A LibreOffice process's own directories: its profile, the packages it
+    renders, the PDFs it writes, and its temporary files (its TMPDIR, so
+    that what it leaves behind when it is killed goes with the rest)."""
+    root: Path
+
+    @property
+    def profile(self):
+        return self.root / "profile"
+
+    @property
+    def sources(self):
+        return self.root / "in"
+
+    @property
+    def out(self):
+        return self.root / "out"
+
+    @property
+    def temporary(self):
+        return self.root / "tmp"
+
+    def make(self):
+        for directory in (self.root, self.sources, self.out, self.temporary):
+            directory.mkdir()
 
 
-def find_libreoffice():
-    """The LibreOffice program on PATH, or None."""
-    for name in PROGRAMS:
-        found = shutil.which(name)
-        if found:
-            return found
-    return None
+@dataclass
+class Ending:
+    """How a LibreOffice process ended: "exit" or "signal" with its number,
+    "error" with the error number of starting it, "hung" when it was ended
+    for making no progress, "keeper" with the keeper's exit status when the
+    keeper itself ended without a word."""
+    kind: str
+    number: int = 0
 
 
-def render_pdfs(packages, program=None):
-    """The PDF of each package (bytes), in order: a PDF's bytes, or a
-    RenderError for a package LibreOffice did not render. Raises RenderError
-    when LibreOffice cannot be run at all."""
-    program = program or find_libreoffice()
-    if program is None:
-        raise RenderError(INSTALL_HINT)
-    with tempfile.TemporaryDirectory(prefix="quillmark-pdf-") as work:
-        work = Path(work)
-        sources, out = work / "in", work / "out"
-        sources.mkdir()
-        out.mkdir()
-        names = ["%06d" % index for index in range(len(packages))]
-        for name, data in zip(names, packages):
-            (sources / (name + ".docx")).write_bytes(data)
-        command = [program, "--headless", "--norestore", "--nolockcheck", "--nodefault",
-                   "-env:UserInstallation=" + (work / "profile").as_uri(),
-                   "--convert-to", "pdf:writer_pdf_Export", "--outdir", str(out)]
-        command += [str(sources / (name + ".docx")) for name in names]
-        _run(command, work, BASE_SECONDS + SECONDS_PER_DOCUMENT * len(packages))
-        results = []
-        for name in names:
-            path = out / (name + ".pdf")
-            results.append(path.read_bytes() if path.exists() else RenderError("LibreOffice did not render it"))
-        return results
+class Process:
+    def __init__(self, program, place, documents, environment):
+        self.program, self.place, self.documents, self.environment = program, place, documents, environment
+        self.keeper = None
+        self.ending: Optional[Ending] = None
+        self.errors = b""  # the end of LibreOffice's error output
+        self.group = None  # LibreOffice's process group, once it started
+        self._said = b""
+        self._open = []
 
+    def start(self):
+        command = [self.program, *OPTIONS, "-env:UserInstallation=" + self.place.profile.as_uri(),
+                   "--convert-to", "pdf:writer_pdf_Export", "--outdir", str(self.place.out)]
+        command += [str(document) for document in self.documents]
+        with deferred():  # the keeper is never left unrecorded
+            self.keeper = subprocess.Popen(
+                [sys.executable, "-I", "-S", str(KEEPER), str(self.place.root.parent), "--", *command],
+                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=self.environment,
+                start_new_session=True)
+        self._open = [self.keeper.stdout, self.keeper.stderr]
+        for stream in self._open:
+            os.set_blocking(stream.fileno(), False)
 
-def _run(command, home, timeout):
-    """Runs LibreOffice in a process group of its own, which is ended, all
-    of it, when the command is interrupted or LibreOffice hangs."""
-    environment = dict(os.environ, HOME=str(home))  # nothing of the user's profile is read or written
-    with deferred():  # the process is never left unrecorded
-        process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE, env=environment, start_new_session=True)
-    try:
-        _, errors = process.communicate(timeout=timeout)
-    except subprocess.TimeoutExpired:
-        _end(process)
-        raise RenderError("LibreOffice did not finish within %d seconds" % timeout) from None
-    except BaseException:
-        _end(process)
-        raise
-    if process.returncode != 0:
-        lines = [line for line in errors.decode("utf-8", "replace").splitlines() if line.strip()]
-        detail = ": " + lines[-1].strip() if lines else ""
-        raise RenderError("LibreOffice failed (exit status %d)%s" % (process.returncode, detail))
+    def streams(self):
+        """The streams still open, to wait on."""
+        return list(self._open)
 
+    @property
+    def finished(self):
+        """LibreOffice and its keeper are done, and all they said is read."""
+        return self.keeper is not None and not self._open
 
-def _end(process):
-    try:
-        os.killpg(process.pid, signal.SIGKILL)
-    except ProcessLookupError:
-        pass
-    process.wait()
+    def read(self, stream):
+        """Reads what `stream` (one of `streams()`) has."""
+        try:
+            data = os.read(stream.fileno(), 65536)
+        except BlockingIOError:
+            return
+        except OSError:
+            data = b""
+        if not data:
+            self._open.remove(stream)
+            stream.close()
+            if not self._open:
+                self._finish()
+            return
+        if stream is self.keeper.stderr:
+            self.errors = (self.errors + data)[-ERROR_TAIL:]
+            return
+        self._said += data
+        *lines, self._said = self._said.split(b"\n")
+        for line in lines:
+            kind, _, number = line.decode("ascii", "replace").partition(" ")
+            if kind == "started":
+                self.group = int(number)
+            elif kind in ("exit", "signal", "error") and self.ending is None:
+                self.ending = Ending(kind, int(number))
+
+    def _finish(self):
+        self._close_input()
+        try:
+            status = self.keeper.wait(STOP_SECONDS)
+        except subprocess.TimeoutExpired:
+            self._kill()
+            status = self.keeper.wait()
+        if self.ending is None:
+            self.ending = Ending("keeper", status)
+
+    def ask_to_stop(self):
+        """Tells the keeper to end LibreOffice, without waiting for it (so
+        that a batch's processes end together)."""
+        if self.keeper is not None and self.keeper.returncode is None and not self.keeper.stdin.closed:
+            try:
+                self.keeper.stdin.write(STOP)
+                self.keeper.stdin.flush()
+            except OSError:
+                pass
+            self._close_input()
+
+    def stop(self, ending=None):
+        """Ends LibreOffice, at once, and waits until it has; `ending` says
+        why, where it was not already over."""
+        if self.keeper is None:
+            return
+        if self.ending is None and ending is not None:
+            self.ending = ending
+        self.ask_to_stop()
+        if self.keeper.returncode is None:
+            try:
+                self.keeper.wait(STOP_SECONDS)
+            except subprocess.TimeoutExpired:
+                self._kill()
+                self.keeper.wait()
+        self._close_input()
+        for stream in self._open:
+            stream.close()
+        self._open = []
+
+    def _close_input(self):
+        try:
+            self.keeper.stdin.close()
+        except OSError:
+            pass
+
+    def _kill(self):
+        """The keeper did not answer: it and LibreOffice are killed."""
+        for group in (self.keeper.pid, self.group):
+            if group is not None:
+                try:
+                    os.killpg(group, signal.SIGKILL)
+                except (ProcessLookupError, PermissionError):
+                    pass
