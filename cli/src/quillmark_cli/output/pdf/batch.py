@@ -30,7 +30,7 @@ from pathlib import Path
 from quillmark_cli.output.pdf import fonts
 from quillmark_cli.output.pdf.faults import RenderError, ending_message, last_word, no_room, pdf_fault
 from quillmark_cli.output.pdf.process import Ending, Place, Process
-from quillmark_cli.output.pdf.profile import make_profile
+from quillmark_cli.output.pdf.profile import installed_version, make_profile
 
 DOCUMENT_SECONDS = 60  # how long a document may take, by default
 START_SECONDS = 60  # the allowance for LibreOffice starting on a new profile, on a busy machine
@@ -98,10 +98,11 @@ class Batch:
         used = set().union(*(named.of(package) for package in self.packages))
         self.stand_ins = sorted((font, substitutions[font].shown) for font in used if font in substitutions)
         families = {font: face.family for font, face in substitutions.items()}
+        version = installed_version(self.program)
         for number in range(self.count):
             slot = _Slot(Place(Path(self.root) / ("p%d" % number)))
             slot.place.make()
-            make_profile(slot.place.profile, families, self.pdf_a)
+            make_profile(slot.place.profile, families, self.pdf_a, version)
             slot.queue = list(range(number, len(self.packages), self.count))
             for index in slot.queue:
                 (slot.place.sources / (slot.name(index) + ".docx")).write_bytes(self.packages[index])
