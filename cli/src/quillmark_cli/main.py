@@ -22,7 +22,7 @@ from quillmark_cli.output.streams import DASH, STDIN, STDOUT, Descriptor, is_ter
 from quillmark_cli.running import signals
 from quillmark_cli.running.reporting import Report
 
-PDF_TIMEOUT = 60  # seconds, as output/pdf/batch.py's DOCUMENT_SECONDS (not imported: --help needs none of it)
+PDF_TIMEOUT = 60  # seconds LibreOffice may take over one document
 
 
 def positive(text):
@@ -76,7 +76,7 @@ def parse_arguments(argv):
                              "(default: one per CPU; 1 for a single input)")
     parser.add_argument("--pdf-a", action="store_true",
                         help="write archival PDF (PDF/A-2b, every font embedded); implies --to pdf")
-    parser.add_argument("--pdf-timeout", type=positive_seconds, metavar="SECONDS",
+    parser.add_argument("--pdf-timeout", type=positive_seconds, metavar="SECONDS", default=PDF_TIMEOUT,
                         help="how long LibreOffice may take over one document before it is taken to hang and "
                              "is stopped (default: %d)" % PDF_TIMEOUT)
     parser.add_argument("--print-schema", action="store_true", help="print the input's JSON Schema and exit")

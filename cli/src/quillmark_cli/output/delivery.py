@@ -108,8 +108,5 @@ class Rendering:
     """How PDFs are rendered: LibreOffice's program, how many processes at
     once, PDF/A or not, and the seconds a document may take."""
 
-    def __init__(self, program, processes=1, pdf_a=False, limit=None):
-        from quillmark_cli.output.pdf.batch import DOCUMENT_SECONDS
-
-        self.program, self.processes, self.pdf_a = program, processes, pdf_a
-        self.limit = DOCUMENT_SECONDS if limit is None else limit
+    def __init__(self, program, processes, pdf_a, limit):
+        self.program, self.processes, self.pdf_a, self.limit = program, processes, pdf_a, limit

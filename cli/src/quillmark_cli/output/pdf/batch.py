@@ -203,7 +203,8 @@ class Batch:
                 finished[index] = RenderError("LibreOffice did not render it" + detail)
             return
         message = ending_message(ending, process.errors, self.program, self.temporary, self.limit)
-        if ending.kind == "error" or (self.rendered == 0 and slot.taken == 0):
+        anything = self.rendered or any(other.seen for other in self.slots if other is not slot)
+        if ending.kind == "error" or (not anything and slot.taken == 0):
             raise RenderError(message)  # LibreOffice cannot render here
         if slot.taken == 0:  # this process rendered nothing: its packages are given up
             for index in left:
