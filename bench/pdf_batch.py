@@ -54,6 +54,13 @@ def timed(argv, cwd):
     return wall, cpu
 
 
+def _load():
+    """The one-minute load average: on a machine shared with other work,
+    the figures hold only beside it (two processes get less than twice the
+    CPU of one when others want it too)."""
+    return "%.1f" % os.getloadavg()[0]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--count", type=int, default=200, help="notices in the batch (default 200)")
@@ -62,6 +69,7 @@ def main():
     if shutil.which("soffice") is None and shutil.which("libreoffice") is None:
         raise SystemExit("LibreOffice is not installed")
     command = [sys.executable, "-m", "quillmark_cli"]
+    load_before = _load()
     with tempfile.TemporaryDirectory(prefix="pdf-batch-") as work:
         work = Path(work)
         inputs = notices(work, args.count)
@@ -78,8 +86,9 @@ def main():
                 shutil.rmtree(str(out))
             single = timed(command + [str(inputs[0]), "-o", str(work / "one.pdf")], work)
             results.setdefault("one", []).append(single)
-    print("PDF batches: %d distinct notices, Python %s, %d CPUs, %d runs (medians)\n"
-          % (args.count, platform.python_version(), os.cpu_count(), args.runs))
+    print("PDF batches: %d distinct notices, Python %s, %d CPUs, %d runs (medians); load average %s before, "
+          "%s after\n" % (args.count, platform.python_version(), os.cpu_count(), args.runs, load_before,
+                           _load()))
     print("| run | wall s | CPU s | notices/s (wall) | rate / -j 1 |")
     print("|---|---:|---:|---:|---:|")
     base = None
@@ -92,8 +101,10 @@ def main():
     wall = statistics.median(w for w, _ in results["one"])
     cpu = statistics.median(c for _, c in results["one"])
     print("| one notice | %.2f | %.2f | – | – |" % (wall, cpu))
-    print("\nlist of -j 1 walls: %s; -j 2: %s" % ([round(w, 1) for w, _ in results[1]],
-                                                  [round(w, 1) for w, _ in results[2]]))
+    per_notice = {jobs: statistics.median(c for _, c in results[jobs]) / args.count for jobs in (1, 2)}
+    print("\nCPU per notice: %.3f s with -j 1, %.3f s with -j 2" % (per_notice[1], per_notice[2]))
+    print("wall seconds of each run: -j 1 %s; -j 2 %s" % ([round(w, 1) for w, _ in results[1]],
+                                                         [round(w, 1) for w, _ in results[2]]))
 
 
 if __name__ == "__main__":

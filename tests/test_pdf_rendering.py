@@ -260,6 +260,20 @@ class TestFaults:
         assert fake.runs() == []
 
 
+def test_only_fonts_not_installed_are_stood_in_for():
+    """A machine that has 仿宋_GB2312 draws it; one without FandolFang draws
+    仿宋 in the Song face; one without any Kai face leaves 楷体 to
+    LibreOffice."""
+    from quillmark_cli.output.pdf.fonts import substitutions
+
+    chosen = substitutions({"仿宋_gb2312", "fandolfangr", "notoserifcjksc", "notosanscjksc"})
+    assert "仿宋_GB2312" not in chosen and chosen["仿宋"].shown == "FandolFang"
+    assert "楷体_GB2312" not in chosen and chosen["黑体"].family == "Noto Sans CJK SC"
+    chosen = substitutions({"notoserifcjksc", "arplukaicn"})
+    assert chosen["仿宋_GB2312"].family == chosen["方正小标宋简体"].family == "Noto Serif CJK SC"
+    assert chosen["楷体_GB2312"].family == "AR PL UKai CN" and "黑体" not in chosen
+
+
 class TestSignals:
     @pytest.mark.parametrize("signum", [signal.SIGINT, signal.SIGTERM, signal.SIGHUP])
     def test_an_interrupt_ends_libreoffice_and_leaves_nothing(self, fake, tmp_path, signum):

@@ -102,7 +102,8 @@ class NamedFonts:
                     key = (item.CRC, item.file_size)
                     found = self._styles.get(key) if item.filename == _STYLES else None
                     if found is None:
-                        found = {value.decode("utf-8", "replace") for value in _FONT_ATTRIBUTE.findall(archive.read(item))}
+                        found = {value.decode("utf-8", "replace")
+                                 for value in _FONT_ATTRIBUTE.findall(archive.read(item))}
                         if item.filename == _STYLES:
                             self._styles[key] = found
                     names |= found
