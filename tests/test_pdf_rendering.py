@@ -226,12 +226,12 @@ class TestFaults:
         assert list(fake.tmp.iterdir()) == []
 
     def test_a_hang_is_judged_by_progress_not_by_the_batch(self, fake, tmp_path):
-        """Each document takes 0.6 s of a 1 s limit: the batch takes longer
+        """Each document takes 0.5 s of a 1.5 s limit: the batch takes longer
         than the limit, and is not stopped."""
         inputs = titled(tmp_path, "甲", "乙", "丙", "丁")
         fake.act(**{"%06d" % n: "slow" for n in range(4)})
-        fake.env["FAKE_SLOW"] = "0.6"
-        done = command(*inputs, "--to", "pdf", "-d", tmp_path / "out", "-j", "1", "--pdf-timeout", "1",
+        fake.env["FAKE_SLOW"] = "0.5"
+        done = command(*inputs, "--to", "pdf", "-d", tmp_path / "out", "-j", "1", "--pdf-timeout", "1.5",
                        env=fake.env, cwd=tmp_path, timeout=DEADLINE)
         assert done.returncode == 0, done.stderr
         assert len(os.listdir(str(tmp_path / "out"))) == 4 and len(fake.runs()) == 1
