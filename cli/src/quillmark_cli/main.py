@@ -47,7 +47,7 @@ def parse_arguments(argv):
         prog="quillmark",
         description="Convert JSON or Markdown documents into Word (.docx) packages, or into PDF. "
                     "With no INPUT, the bundled example, an official notice, is converted into output.docx.",
-        epilog="Exit status: 0 when every input was converted, 2 for bad input or usage, 1 when the generator "
+        epilog="Exit status: 0 when every input was converted, 2 for bad input or usage, 1 when the generator, "
                "the file system or LibreOffice failed, 130/143/129 when interrupted (SIGINT/SIGTERM/SIGHUP).")
     parser.add_argument("inputs", nargs="*", metavar="INPUT",
                         help="a JSON or Markdown (.md) input file, or - for standard input (./- names a file)")
