@@ -50,11 +50,20 @@ def pages(pdf):
     return found
 
 
-def convert_with_libreoffice(docx, outdir):
+def convert_with_libreoffice(docx, outdir, stand_ins=False):
     """`docx` converted to PDF by LibreOffice itself, as an office or a
     script converts a package it was sent (a profile of its own, so that
-    nothing of the user's is read); the PDF's path."""
+    nothing of the user's is read); the PDF's path. With `stand_ins`, the
+    profile stands in the faces the command's rendering does for the fonts
+    the machine lacks, as an office that set them up would."""
     with tempfile.TemporaryDirectory(prefix="profile-") as profile:
+        if stand_ins:
+            from quillmark_cli.output.pdf.fonts import installed_families, substitutions
+            from quillmark_cli.output.pdf.profile import make_profile
+
+            chosen = substitutions(installed_families(None) or set())
+            make_profile(Path(profile) / "stand-ins", {font: face.family for font, face in chosen.items()}, False)
+            profile = str(Path(profile) / "stand-ins")
         subprocess.run(["soffice", "--headless", "--norestore", "-env:UserInstallation=" + Path(profile).as_uri(),
                         "--convert-to", "pdf", "--outdir", str(outdir), str(docx)],
                        check=True, capture_output=True, timeout=180)

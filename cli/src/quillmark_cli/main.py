@@ -2,8 +2,8 @@
 PDF through LibreOffice.
 
 Exit status: 0 when every input was converted, 2 when an input (or the
-command line) was bad, 1 when the generator or the file system failed, 130 or
-143 when interrupted by SIGINT or SIGTERM.
+command line) was bad, 1 when the generator, the file system or LibreOffice
+failed, 130, 143 or 129 when interrupted by SIGINT, SIGTERM or SIGHUP.
 
 Only what every run needs is imported here; the schema validator, the
 Markdown parser, the progress bar and the generator are imported by the
@@ -16,11 +16,13 @@ import sys
 
 from quillmark_cli import __version__
 from quillmark_cli.errors import BAD_INPUT_STATUS, FAILED_STATUS, InputError
-from quillmark_cli.output.delivery import OK, OutputDirectory, render_and_write, write, write_out
+from quillmark_cli.output.delivery import OK, OutputDirectory, Rendering, render_and_write, write, write_out
 from quillmark_cli.output.streams import DASH, STDIN, STDOUT, Descriptor, is_terminal, secure_standard_descriptors, \
     was_closed
 from quillmark_cli.running import signals
 from quillmark_cli.running.reporting import Report
+
+PDF_TIMEOUT = 60  # seconds LibreOffice may take over one document
 
 
 def positive(text):
@@ -30,13 +32,23 @@ def positive(text):
     return value
 
 
+def positive_seconds(text):
+    try:
+        value = float(text)
+    except ValueError:
+        value = 0
+    if not 0 < value < float("inf"):
+        raise argparse.ArgumentTypeError("expected a positive number of seconds, got %s" % text)
+    return value
+
+
 def parse_arguments(argv):
     parser = argparse.ArgumentParser(
         prog="quillmark",
         description="Convert JSON or Markdown documents into Word (.docx) packages, or into PDF. "
                     "With no INPUT, the bundled example, an official notice, is converted into output.docx.",
-        epilog="Exit status: 0 when every input was converted, 2 for bad input or usage, 1 when the generator "
-               "or the file system failed, 130/143 when interrupted.")
+        epilog="Exit status: 0 when every input was converted, 2 for bad input or usage, 1 when the generator, "
+               "the file system or LibreOffice failed, 130/143/129 when interrupted (SIGINT/SIGTERM/SIGHUP).")
     parser.add_argument("inputs", nargs="*", metavar="INPUT",
                         help="a JSON or Markdown (.md) input file, or - for standard input (./- names a file)")
     parser.add_argument("--from", dest="input_format", choices=("json", "markdown"),
@@ -60,7 +72,13 @@ def parse_arguments(argv):
     markdown.add_argument("--no-markdown", dest="markdown", action="store_const", const=False,
                           help="keep [text](url) as plain text, whatever the input says")
     parser.add_argument("-j", "--jobs", type=positive, metavar="N",
-                        help="convert in N worker processes (default: one per CPU; 1 for a single input)")
+                        help="convert in N worker processes, and render PDFs with up to N LibreOffice processes "
+                             "(default: one per CPU; 1 for a single input)")
+    parser.add_argument("--pdf-a", action="store_true",
+                        help="write archival PDF (PDF/A-2b, every font embedded); implies --to pdf")
+    parser.add_argument("--pdf-timeout", type=positive_seconds, metavar="SECONDS", default=PDF_TIMEOUT,
+                        help="how long LibreOffice may take over one document before it is taken to hang and "
+                             "is stopped (default: %d)" % PDF_TIMEOUT)
     parser.add_argument("--print-schema", action="store_true", help="print the input's JSON Schema and exit")
     parser.add_argument("--print-json", action="store_true",
                         help="print the JSON description the INPUT became (for Markdown) instead of converting it")
@@ -72,6 +90,11 @@ def parse_arguments(argv):
         parser.error("standard input (-) can be read only once")
     if args.print_json and len(args.inputs) != 1:
         parser.error("--print-json takes exactly one INPUT")
+    if args.pdf_a:
+        if args.to == "docx" or (args.to is None and args.output is not None and args.output != DASH
+                                 and os.path.splitext(args.output)[1].lower() == ".docx"):
+            parser.error("--pdf-a writes PDF; it cannot go with .docx output")
+        args.to = "pdf"
     if args.to is None:
         args.to = "pdf" if args.output is not None and args.output.lower().endswith(".pdf") else "docx"
     return args
@@ -145,7 +168,7 @@ def run(args, report):
 
     renderer = None
     if args.to == "pdf":
-        from quillmark_cli.output.pdf_rendering import INSTALL_HINT, find_libreoffice
+        from quillmark_cli.output.pdf.program import INSTALL_HINT, find_libreoffice
 
         renderer = find_libreoffice()
         if renderer is None:
@@ -193,8 +216,8 @@ def run(args, report):
                 status = outcome.status
                 report.line(job.name, outcome.message)
             elif renderer is not None:
-                to_render.append((job, outcome))  # rendered together, once all are converted
-                status = OK
+                to_render.append((job, outcome))  # rendered once all are converted, and counted then
+                continue
             else:
                 status = write(job, outcome, report, directory)
             statuses.append(status)
@@ -202,7 +225,8 @@ def run(args, report):
     finally:
         results.close()
     if to_render:
-        statuses.append(render_and_write(to_render, renderer, report, directory))
+        rendering = Rendering(renderer, workers, args.pdf_a, args.pdf_timeout)
+        statuses.append(render_and_write(to_render, rendering, report, directory))
     signals.checkpoint()
     report.finish()
     status = max(statuses)
@@ -221,7 +245,7 @@ def _bare(args):
 def _suggest_pdf(report):
     """After the bundled example: the command that gives its PDF too, where
     LibreOffice can render one."""
-    from quillmark_cli.output.pdf_rendering import find_libreoffice
+    from quillmark_cli.output.pdf.program import find_libreoffice
 
     if find_libreoffice() is not None:
         report.note("for the PDF as well: quillmark -o output.pdf")

@@ -3,8 +3,9 @@ of a package (as the generator wrote it) to the bytes of the laid-out
 package.
 
 It reads and changes only the parts it must — the main document, the
-styles' defaults, the settings — adds the footers with their relationships
-and content types, and copies every other member as it was compressed. What
+styles' defaults, the settings, the file properties — adds the footers with
+their relationships and content types, drops the default template's preview
+picture, and copies every other member as it was compressed. What
 a template's styles and settings become is kept per process (a batch shares
 one template), so that a document costs what its own text costs.
 """
@@ -20,6 +21,7 @@ from quillmark_cli.official.note import place_note
 from quillmark_cli.official.page_numbers import add_page_numbers
 from quillmark_cli.official.page_setup import set_default_run_properties, set_section, set_settings
 from quillmark_cli.official.parts import NUMBERING, SETTINGS, STYLES, DoesNotFit, Memo, NotAPackage, Parts
+from quillmark_cli.official.properties import set_properties
 from quillmark_cli.official.record_block import add_record_block
 from quillmark_cli.official.roles import resolve
 from quillmark_cli.official.signature import place_signature, signature_block
@@ -90,6 +92,7 @@ def lay_out(package, page=None, official=None, styles=None, seal_image=None, att
         place_addressees(body, geometry, addressees, roles)
     add_masthead(body, geometry, official)
     add_record_block(body, geometry, official, moved)
+    set_properties(parts, body, official, (roles["title"].identifier,) if "title" in roles else ())
     parts.changed(parts.main)
     return parts.write()
 
@@ -137,7 +140,7 @@ def _lay_out_styles(parts, name, page):
     returns what the layout needs to know of its styles (a StyleTable), or
     None for a package without styles."""
     if name is None:
-        return None
+        return None, ()
     member = parts.package[name]
     key = (member.compressed()[0], page)
     found = _styles_memo.get(key)

@@ -44,6 +44,13 @@ def relationships_of(part_name):
     return posixpath.join(directory, "_rels", name + ".rels")
 
 
+def _resolved(source, target):
+    """The part name a relationship of `source` with `target` points to."""
+    if target.startswith("/"):
+        return posixpath.normpath(target).lstrip("/")
+    return posixpath.normpath(posixpath.join(posixpath.dirname(source), target)).lstrip("/")
+
+
 class Relationships:
     """A part's relationships: (id, type, target) in their order."""
 
@@ -60,8 +67,19 @@ class Relationships:
         None."""
         for _, found, target, mode in self:
             if found == kind and mode != "External":
-                return posixpath.normpath(posixpath.join(posixpath.dirname(self.source), target)).lstrip("/")
+                return _resolved(self.source, target)
         return None
+
+    def remove(self, target):
+        """Removes the relationships whose target is `target` (a part name,
+        as `target()` gives them); whether there were any."""
+        removed = False
+        for relationship in list(self.root):
+            mode, found = relationship.get("TargetMode"), relationship.get("Target")
+            if mode != "External" and found is not None and _resolved(self.source, found) == target:
+                self.root.remove(relationship)
+                removed = True
+        return removed
 
     def add(self, kind, target, external=False):
         """A new relationship; its id, the first free "rIdN"."""
@@ -165,6 +183,29 @@ class Parts:
         found = [int(d.get("id")) for d in self.xml(self.main).iter(
             "{http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing}docPr") if d.get("id", "").isdigit()]
         return max(found, default=0) + 1
+
+    def remove_part(self, name):
+        """Removes the part `name`: its member, the package's and the main
+        document's relationships to it, its content type override, and the
+        default content type of its extension where no other member has
+        that extension."""
+        if name not in self.package:
+            return
+        self.package.remove(name)
+        for rels_name, source in ((PACKAGE_RELATIONSHIPS, ""), (relationships_of(self.main), self.main)):
+            if self.relationships(rels_name, source).remove(name):
+                self._changed.add(rels_name)
+        types = self.xml(CONTENT_TYPES)
+        for override in types.findall("{%s}Override" % _CONTENT_TYPES_NS):
+            if override.get("PartName") == "/" + name:
+                types.remove(override)
+        extension = posixpath.splitext(name)[1][1:].lower()
+        if extension and not any(posixpath.splitext(member.name)[1][1:].lower() == extension
+                                 for member in self.package.members):
+            for default in types.findall("{%s}Default" % _CONTENT_TYPES_NS):
+                if default.get("Extension", "").lower() == extension:
+                    types.remove(default)
+        self._changed.add(CONTENT_TYPES)
 
     def next_name(self, pattern):
         """The first free part name of `pattern` ("word/footer%d.xml")."""

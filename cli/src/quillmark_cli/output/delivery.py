@@ -1,7 +1,8 @@
 """Each converted package delivered to its target, with the one line a
 failure gets: into the output directory (made when the first package goes
-into it), a file, or a descriptor; PDFs rendered first, all of a batch in
-one LibreOffice run. Each function returns the exit status it comes to."""
+into it), a file, or a descriptor; PDFs rendered first, by as many
+LibreOffice processes as the batch has workers, and written as they come.
+Each function returns the exit status it comes to."""
 
 import errno
 
@@ -10,6 +11,7 @@ from quillmark_cli.output.streams import Descriptor, silence, was_closed, write_
 from quillmark_cli.running import signals
 
 OK = 0
+STAND_IN_NOTE = "fonts not installed here are drawn in the PDF with stand-ins: "
 
 
 def write_out(report, descriptor, data, what):
@@ -72,23 +74,39 @@ def write(job, outcome, report, directory):
     return OK
 
 
-def render_and_write(converted, renderer, report, directory):
-    """Renders the converted packages to PDF in one LibreOffice run and
-    writes each; the worst status."""
-    from quillmark_cli.output.pdf_rendering import RenderError, render_pdfs
+def render_and_write(converted, rendering, report, directory):
+    """Renders the converted packages to PDF (`rendering`, a Rendering) and
+    writes each as it comes, in order; the worst status. Each document
+    counts as processed once its PDF is written or has failed."""
+    from quillmark_cli.output.pdf.batch import Batch
+    from quillmark_cli.output.pdf.faults import RenderError
 
+    status = OK
     try:
-        pdfs = render_pdfs([outcome.data for _, outcome in converted], renderer)
+        with Batch([outcome.data for _, outcome in converted], rendering.program, rendering.processes,
+                   rendering.pdf_a, rendering.limit) as batch:
+            noted = not batch.stand_ins
+            for (job, outcome), pdf in zip(converted, batch.results()):
+                signals.checkpoint()
+                if isinstance(pdf, RenderError):
+                    report.line(job.name, "cannot write PDF: %s" % pdf)
+                    status = FAILED_STATUS
+                else:
+                    if not noted:  # once, with the first PDF
+                        report.note(STAND_IN_NOTE + ", ".join("%s → %s" % pair for pair in batch.stand_ins))
+                        noted = True
+                    outcome.data = pdf
+                    status = max(status, write(job, outcome, report, directory))
+                report.advance()
     except RenderError as error:
         report.command("cannot write PDF: %s" % error)
         return FAILED_STATUS
-    status = OK
-    for (job, outcome), pdf in zip(converted, pdfs):
-        signals.checkpoint()
-        if isinstance(pdf, RenderError):
-            report.line(job.name, "cannot write PDF: %s" % pdf)
-            status = FAILED_STATUS
-            continue
-        outcome.data = pdf
-        status = max(status, write(job, outcome, report, directory))
     return status
+
+
+class Rendering:
+    """How PDFs are rendered: LibreOffice's program, how many processes at
+    once, PDF/A or not, and the seconds a document may take."""
+
+    def __init__(self, program, processes, pdf_a, limit):
+        self.program, self.processes, self.pdf_a, self.limit = program, processes, pdf_a, limit

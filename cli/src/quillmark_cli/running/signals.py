@@ -1,4 +1,5 @@
-"""SIGINT and SIGTERM: the command stops cleanly with 128 + the signal.
+"""SIGINT, SIGTERM and SIGHUP (a closed terminal): the command stops cleanly
+with 128 + the signal.
 
 The first signal raises Interrupted wherever the command is; later ones are
 only noted, so that the cleanup the first one started (removing a temporary
@@ -13,11 +14,12 @@ both signals deferred.
 import contextlib
 import signal
 
-STOPPING = (signal.SIGINT, signal.SIGTERM)
+STOPPING = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
 
 
 class Interrupted(BaseException):
-    """SIGINT or SIGTERM arrived; the command stops with 128 + the signal."""
+    """SIGINT, SIGTERM or SIGHUP arrived; the command stops with 128 + the
+    signal."""
 
     def __init__(self, signum):
         super().__init__(signum)
@@ -47,7 +49,13 @@ def handled(restore=True):
     with delivered()."""
     global _handler
     handler, outer = _Handler(), _handler
-    previous = {signum: signal.signal(signum, handler) for signum in STOPPING}
+    previous = {}
+    for signum in STOPPING:
+        # A hang-up ignored by whoever started the command (nohup) stays
+        # ignored.
+        if signum == signal.SIGHUP and signal.getsignal(signum) == signal.SIG_IGN:
+            continue
+        previous[signum] = signal.signal(signum, handler)
     _handler = handler
     try:
         yield handler
@@ -72,7 +80,7 @@ def delivered():
 
 @contextlib.contextmanager
 def deferred():
-    """Runs the block with SIGINT and SIGTERM held back; one that arrives
+    """Runs the block with the stopping signals held back; one that arrives
     meanwhile is handled as soon as the block ends."""
     old = signal.pthread_sigmask(signal.SIG_BLOCK, STOPPING)
     try:

@@ -4,10 +4,11 @@ command waiting forever or leave a worker behind it.
 - Each worker has a pipe of its own: no queue, no lock shared between
   processes, so a worker that dies at any moment cannot leave a lock held
   that the parent then waits on.
-- SIGINT and SIGTERM are blocked while a worker is forked and until it has
-  set its own dispositions (SIGINT ignored: the parent decides what an
-  interrupt does; SIGTERM fatal), so a signal in that window is neither lost
-  in the parent nor run through the parent's handler in the child.
+- SIGINT, SIGTERM and SIGHUP are blocked while a worker is forked and until
+  it has set its own dispositions (SIGINT ignored: the parent decides what
+  an interrupt does; SIGTERM and SIGHUP fatal), so a signal in that window
+  is neither lost in the parent nor run through the parent's handler in
+  the child.
 - A worker asks the kernel to kill it when the parent dies, so none outlives
   the command even if the parent is killed outright.
 - The parent waits for a result or a worker's death, never for one alone,
@@ -55,6 +56,8 @@ def _die_with_parent(parent):
 def _serve(connection, function, parent):
     signal.signal(signal.SIGINT, signal.SIG_IGN)
     signal.signal(signal.SIGTERM, signal.SIG_DFL)
+    if signal.getsignal(signal.SIGHUP) != signal.SIG_IGN:  # ignored under nohup, and so in the workers
+        signal.signal(signal.SIGHUP, signal.SIG_DFL)
     _die_with_parent(parent)
     signal.pthread_sigmask(signal.SIG_UNBLOCK, STOPPING)
     while True:
