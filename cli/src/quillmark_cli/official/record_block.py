@@ -8,8 +8,9 @@ the text block's lower edge.
 - 抄送: one character in from each side, the names after "抄送：" wrapping
   under their own start (a hanging indent of three characters), ending with
   "。".
-- The printing authority one character in from the left, the date ("2026年12月8日
-  印发", an ISO date written out) one character in from the right.
+- The printing authority one character in from the left, the date it was
+  printed ("2026年12月8日印发", an ISO date written out) one character in from
+  the right.
 """
 
 import datetime
