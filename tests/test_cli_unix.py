@@ -518,10 +518,15 @@ class TestFilesOnABadDay:
 class TestStartUp:
     def test_a_run_imports_only_what_it_needs(self, tmp_path):
         source = write_json(tmp_path / "in.json", minimal())
+        bad = write_json(tmp_path / "bad.json", minimal([{"type": 1}]))
+        (tmp_path / "in.md").write_text("# 标题\n\n正文\n", encoding="utf-8")
         script = ("import sys\nfrom quillmark_cli.main import main\nstatus = main(sys.argv[1:])\n"
                   "print(' '.join(sorted({m.split('.')[0] for m in sys.modules} & {'jsonschema', 'tqdm', "
                   "'markdown_it', 'yaml', 'docx'})))")
         seen = [subprocess.run([sys.executable, "-c", script] + argv, cwd=str(tmp_path), capture_output=True,
                                text=True, timeout=120).stdout.strip()
-                for argv in (["--print-schema"], [str(source), "-o", "out.docx"])]
-        assert seen[0].endswith("}") and seen[1] == "docx jsonschema"
+                for argv in (["--print-schema"], [str(source), "-o", "out.docx"], ["in.md", "-o", "md.docx"],
+                             [str(bad), "-o", "bad.docx"])]
+        assert seen[0].endswith("}")
+        # The reference validator gives the messages: only a bad input needs it.
+        assert seen[1:] == ["docx", "docx markdown_it yaml", "jsonschema"]

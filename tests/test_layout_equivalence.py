@@ -29,6 +29,7 @@ OFFICIAL_TEMPLATE = json.loads((EXAMPLES / "official-template.json").read_text(e
 TEXTS = ["某市应急管理局", "A&B <x> \"q\" 'a'", " 前后空格 ", "2026-12-08", "2026-02-30", "Tab\there", "某应急〔2026〕12号",
          "机密★1年", "特急", "000001", "很长的发文机关名称" * 5, "x", "一二三四五六七八九十" * 3, "December 8, 2026",
          "二行\n文字", "＆全角"]
+DATES = ["2026-12-08", "2026-1-5", "2026年12月8日", "2000年02月29日"]
 
 
 def canonical(data):
@@ -81,8 +82,9 @@ def random_description(r):
         if r.random() < 0.2:
             page["font_size"] = r.choice([12, 14, 16, 10.5])
         template["page"] = page
-    official = {key: r.choice(TEXTS) for key in ("authority", "number", "signer", "copy_number", "secrecy",
-                                                 "urgency", "printed_by", "printed_on") if r.random() < 0.5}
+    official = {key: r.choice(DATES if key == "printed_on" else TEXTS)
+                for key in ("authority", "number", "signer", "copy_number", "secrecy", "urgency", "printed_by",
+                            "printed_on") if r.random() < 0.5}
     if r.random() < 0.5:
         official["copies_to"] = [r.choice(TEXTS) for _ in range(r.randint(0, 5))]
     names = [style["name"] for style in styles]

@@ -5,7 +5,7 @@ from dataclasses import dataclass, field
 from pathlib import Path
 from typing import List, Optional
 
-from quillmark_cli.errors import BAD_INPUT_STATUS, FAILED_STATUS, InputError
+from quillmark_cli.errors import BAD_INPUT_STATUS, FAILED_STATUS, OUT_OF_MEMORY, InputError
 from quillmark_cli.input.reading import read_file, read_standard_input
 from quillmark_cli.output.streams import STDIN, was_closed
 
@@ -67,16 +67,32 @@ def describe(source, template=None):
     return markdown_to_description(raw, source.name, base, given)
 
 
-def convert(source, template, markdown):
-    """One Source into an Outcome."""
+def load(source, description, template=None, markdown=None):
+    """The Loaded input from the description `source` became."""
     from quillmark_cli.input.loading import load_description
 
+    return load_description(description, template, markdown, converted=source.markdown_format)
+
+
+def convert(source, template, markdown):
+    """One Source into an Outcome."""
+    try:
+        return _convert(source, template, markdown)
+    except MemoryError:
+        pass
+    # Out of the handler, what was built for the input is freed (the
+    # traceback held it), and the rest of a batch can go on.
+    return Outcome(FAILED, OUT_OF_MEMORY + " converting it")
+
+
+def _convert(source, template, markdown):
     warnings = []
     try:
         description, warnings = describe(source, template)
-        loaded = load_description(description, template, markdown)
+        loaded = load(source, description, template, markdown)
     except InputError as error:
         return Outcome(error.status, str(error), warnings=warnings)
+    del description  # not kept while the package is made
 
     # Imported here so that --help and --print-schema work without the modules.
     from tolvek.doc.generator.generate.generators.quillmark import Quillmark
@@ -86,6 +102,8 @@ def convert(source, template, markdown):
     try:
         result = Quillmark(loaded.config).generate(loaded.document, loaded.template)
         data = lay_out(result.data, loaded.page, loaded.official)
+    except MemoryError:
+        raise
     except Exception as error:  # reported with its type, as the generator or the layout raised it
         return Outcome(FAILED, "%s: %s" % (type(error).__name__, error), warnings=warnings)
     return Outcome(OK, data=data, file_name=result.name, warnings=warnings)

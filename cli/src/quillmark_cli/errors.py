@@ -4,6 +4,10 @@ the exit status they give."""
 BAD_INPUT_STATUS = 2
 FAILED_STATUS = 1
 
+# What a run that exhausts the memory says, in place of Python's bare
+# "MemoryError".
+OUT_OF_MEMORY = "out of memory"
+
 
 class InputError(Exception):
     """Input that cannot be converted (exit status 2): `where` names the
