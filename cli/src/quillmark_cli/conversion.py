@@ -114,7 +114,8 @@ def prepare_workers(sources):
     needs: the workers then share it instead of each importing it again."""
     from quillmark_cli.input.schema import load_schema_validators
 
-    load_schema_validators()
+    if not all(source.markdown_format for source in sources):
+        load_schema_validators()  # Markdown descriptions are not validated again
     if any(source.markdown_format for source in sources):
         import quillmark_cli.input.markdown.converter  # noqa: F401
     import quillmark_cli.input.loading  # noqa: F401

@@ -2,7 +2,6 @@
 (2026-12-08) or from the written form (2026年12月8日), checked against the
 calendar, and written in the written form."""
 
-import calendar
 import datetime
 import re
 
@@ -24,7 +23,7 @@ def calendar_problem(year, month, day):
         return "there is no year %d" % year
     if not 1 <= month <= 12:
         return "there is no month %d" % month
-    days = calendar.monthrange(year, month)[1]
+    days = 31 if month == 12 else (datetime.date(year, month + 1, 1) - datetime.date(year, month, 1)).days
     if not 1 <= day <= days:
         return "%s %d has %d days" % (_MONTHS[month - 1], year, days) if day else "there is no day 0"
     return None

@@ -4,6 +4,8 @@ calendar does not have (2026-02-30) stays in the value as an ImpossibleDate,
 for the key that holds it to refuse with its place, and a value its explicit
 tag cannot hold (!!int abc) is a YAML error with its line."""
 
+import functools
+
 import yaml
 
 from quillmark_cli.input.dates import calendar_problem
@@ -65,6 +67,21 @@ class _Loader(yaml.SafeLoader):
 _Loader.add_constructor("tag:yaml.org,2002:timestamp", _Loader.construct_yaml_timestamp)
 
 
+# Front matter is read when the command plans where packages go (for the
+# template it names) and again when the input is converted; the second
+# time, the value is remembered. It is never changed by those who read it.
+_REMEMBERED_CHARACTERS = 65536
+
+
+@functools.lru_cache(maxsize=64)
+def _remembered(text):
+    return yaml.load(text, Loader=_Loader)
+
+
 def load_yaml(text):
-    """The value of the YAML `text`; raises yaml.YAMLError."""
+    """The value of the YAML `text`; raises yaml.YAMLError. The value may be
+    shared with an earlier call for the same text: it must not be
+    changed."""
+    if len(text) <= _REMEMBERED_CHARACTERS:
+        return _remembered(text)
     return yaml.load(text, Loader=_Loader)
