@@ -242,6 +242,15 @@ class TestDates:
         with zipfile.ZipFile(str(tmp_path / "out.docx")) as package:
             assert "2026年12月8日印发" in package.read("word/document.xml").decode("utf-8")
 
+    def test_aliases_of_aliases_are_read_once(self, tmp_path):
+        """Nine aliases of nine lists, eight deep, stand for 387 million
+        strings: each list is read once."""
+        lines = ["styles:", "  x0: &a0 [%s]" % ", ".join(["x"] * 9)]
+        lines += ["  x%d: &a%d [%s]" % (i, i, ", ".join(["*a%d" % (i - 1)] * 9)) for i in range(1, 9)]
+        refused(tmp_path, "in.md", front_matter("\n".join(lines)),
+                "front matter: styles: unknown block kind 'x0' (expected one of title, heading1, heading2, "
+                "heading3, paragraph, quote, list, code, table)")
+
     def test_a_batch_goes_on_after_an_impossible_date(self, tmp_path):
         (tmp_path / "bad.md").write_text(front_matter("official:\n  number: 2026-02-30"), encoding="utf-8")
         (tmp_path / "good.md").write_text(front_matter("official:\n  printed_on: 2026-02-28"), encoding="utf-8")
