@@ -92,11 +92,14 @@ def _compiled_validator(definition=None):
 
 def surely_valid(data, definition=None):
     """Whether the compiled validator finds `data` valid. False says
-    nothing: the value holds what it cannot read (a refused number, say), or
-    it is stricter than the reference somewhere; the reference decides."""
+    nothing: the value holds what it cannot read (a refused number, a lone
+    surrogate, say), or it is stricter than the reference somewhere; the
+    reference decides."""
     try:
         return _compiled_validator(definition).is_valid(data)
-    except (ValueError, TypeError, OverflowError):
+    except MemoryError:
+        raise
+    except Exception:  # whatever it could not read, the reference reads
         return False
 
 
