@@ -24,7 +24,6 @@ import argparse
 import gc
 import io
 import json
-import os
 import resource
 import statistics
 import subprocess

@@ -1,6 +1,5 @@
 """The quillmark command, run as a user runs it."""
 
-import io
 import json
 import os
 import subprocess

@@ -399,6 +399,39 @@ class TestFilesOnABadDay:
         assert (done.returncode, done.stderr) == (2, "quillmark: out.docx is a symbolic link to nothing: not "
                                                      "writing through it\n")
 
+    @pytest.mark.parametrize("links", [{"out.docx": "out.docx"}, {"out.docx": "b", "b": "out.docx"}],
+                             ids=["itself", "two links"])
+    def test_a_loop_of_links_is_refused_as_a_loop(self, tmp_path, links):
+        for name, target in links.items():
+            (tmp_path / name).symlink_to(target)
+        done = run(write_json(tmp_path / "in.json", minimal()), "-o", "out.docx", cwd=tmp_path)
+        assert (done.returncode, done.stderr) == (2, "quillmark: out.docx is a symbolic link that loops back on "
+                                                     "itself: not writing through it\n")
+
+    @pytest.mark.parametrize("mode, privileged", [(0o444, False), (0o644, False), (0o444, True)],
+                             ids=["read-only", "writable", "read-only, privileged"])
+    def test_an_output_is_replaced_only_where_cp_would_write_it(self, tmp_path, mode, privileged):
+        """A file the user may not write is refused as cp refuses it; root
+        (with its privilege to override file modes) may, as with cp."""
+        if privileged and not ROOT:
+            pytest.skip("needs root")
+        # Root without the privilege to override modes is a user like any other.
+        user = [] if privileged or not ROOT else ["setpriv", "--bounding-set=-dac_override,-dac_read_search,-fowner"]
+        source = write_json(tmp_path / "in.json", minimal())
+        outcomes = []
+        for target, tool in (("out.docx", command(source, "-o", "out.docx")),
+                             ("copy.docx", ["cp", source, "copy.docx"])):
+            (tmp_path / target).write_bytes(b"old")
+            os.chmod(str(tmp_path / target), mode)
+            done = subprocess.run(user + [str(part) for part in tool], cwd=str(tmp_path), capture_output=True,
+                                  text=True, timeout=120)
+            outcomes.append((done.returncode, (tmp_path / target).read_bytes() == b"old"))
+            if target == "out.docx" and done.returncode:
+                assert done.stderr == "out.docx: cannot write: Permission denied\n"
+        assert outcomes[0] == outcomes[1]
+        assert outcomes[0] == ((1, True) if mode == 0o444 and not privileged else (0, False))
+        assert sorted(os.listdir(str(tmp_path))) == ["copy.docx", "in.json", "out.docx"]
+
     def test_dot_slash_dash_is_a_file(self, tmp_path):
         write_json(tmp_path / "-", minimal())
         done = run("./-", "-o", "./-.docx", cwd=tmp_path)
@@ -435,6 +468,22 @@ class TestFilesOnABadDay:
         assert zipfile.is_zipfile(str(tmp_path / "out.docx"))
         assert os.path.islink(str(tmp_path / "stdout")) and os.path.islink(str(tmp_path / "fd"))
 
+    def test_a_fifo_input_is_not_opened(self, tmp_path):
+        """Refused unopened, a FIFO leaves its writer waiting for a reader,
+        not killed by SIGPIPE."""
+        fifo = tmp_path / "in.json"
+        os.mkfifo(str(fifo))
+        writer = subprocess.Popen(["sh", "-c", "printf '{}' > in.json"], cwd=str(tmp_path))
+        try:
+            done = run("in.json", "-o", "out.docx", cwd=tmp_path)
+            assert (done.returncode, done.stderr) == (2, "in.json: a FIFO, not a regular file\n")
+            time.sleep(0.2)
+            assert writer.poll() is None  # still waiting for a reader
+            assert fifo.read_bytes() == b"{}"
+            assert writer.wait(timeout=60) == 0
+        finally:
+            writer.kill()
+
     @pytest.mark.parametrize("how", ["front matter", "-t", "input"])
     @pytest.mark.parametrize("special", ["/dev/zero", "fifo", "directory"])
     def test_only_regular_files_are_read(self, tmp_path, how, special):
@@ -469,10 +518,15 @@ class TestFilesOnABadDay:
 class TestStartUp:
     def test_a_run_imports_only_what_it_needs(self, tmp_path):
         source = write_json(tmp_path / "in.json", minimal())
+        bad = write_json(tmp_path / "bad.json", minimal([{"type": 1}]))
+        (tmp_path / "in.md").write_text("# 标题\n\n正文\n", encoding="utf-8")
         script = ("import sys\nfrom quillmark_cli.main import main\nstatus = main(sys.argv[1:])\n"
                   "print(' '.join(sorted({m.split('.')[0] for m in sys.modules} & {'jsonschema', 'tqdm', "
                   "'markdown_it', 'yaml', 'docx'})))")
         seen = [subprocess.run([sys.executable, "-c", script] + argv, cwd=str(tmp_path), capture_output=True,
                                text=True, timeout=120).stdout.strip()
-                for argv in (["--print-schema"], [str(source), "-o", "out.docx"])]
-        assert seen[0].endswith("}") and seen[1] == "docx jsonschema"
+                for argv in (["--print-schema"], [str(source), "-o", "out.docx"], ["in.md", "-o", "md.docx"],
+                             [str(bad), "-o", "bad.docx"])]
+        assert seen[0].endswith("}")
+        # The reference validator gives the messages: only a bad input needs it.
+        assert seen[1:] == ["docx", "docx markdown_it yaml", "jsonschema"]

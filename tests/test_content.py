@@ -11,7 +11,7 @@ import pytest
 
 import tolvek.doc.generator.generate.generators.quillmark as quillmark_module
 from helpers import (
-    Config, Element, ElementTypes, Quillmark, R, Run, StyleNames, Template, W, generate, header, official_template,
+    Config, Element, ElementTypes, Quillmark, R, Run, StyleNames, Template, generate, header, official_template,
     paragraph, style, w,
 )
 

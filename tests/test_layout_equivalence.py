@@ -40,6 +40,7 @@ TEXTS = ["某市应急管理局", "A&B <x> \"q\" 'a'", " 前后空格 ", "2026-1
 # Titles that fit a line, and signatures and dates of wide characters only.
 TITLES = ["关于开展检查工作的通知", "A&B <x>", "二行\n标题", "x"]
 SIGNATURES = ["某市应急管理局", "二〇二六年十二月八日", "市应急管理局（印）", "", " "]
+DATES = ["2026-12-08", "2026-1-5", "2026年12月8日", "2000年02月29日"]
 
 
 def canonical(data):
@@ -125,8 +126,9 @@ def random_description(r):
         if r.random() < 0.3:
             page["page_numbers"] = r.choice(["standard", "center", None])
         template["page"] = page
-    official = {key: r.choice(TEXTS) for key in ("authority", "number", "signer", "copy_number", "secrecy",
-                                                 "urgency", "printed_by", "printed_on") if r.random() < 0.5}
+    official = {key: r.choice(DATES if key == "printed_on" else TEXTS)
+                for key in ("authority", "number", "signer", "copy_number", "secrecy", "urgency", "printed_by",
+                            "printed_on") if r.random() < 0.5}
     if r.random() < 0.5:
         official["copies_to"] = [r.choice(TEXTS) for _ in range(r.randint(0, 5))]
     titles = [style["name"] for style in styles if style["name"] in ("公文标题", "Title")]

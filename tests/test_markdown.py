@@ -9,13 +9,16 @@ import subprocess
 import sys
 import textwrap
 import zipfile
+from pathlib import Path
 
 import jsonschema
 import pytest
 from hypothesis import given, settings, strategies as st
+from quillmark_cli.errors import InputError
 from quillmark_cli.input.links import iter_links
 from quillmark_cli.input.markdown.converter import markdown_to_description
-from quillmark_cli.input.schema import load_schema
+from quillmark_cli.input.markdown.front_matter import OFFICIAL_KEYS, Settings
+from quillmark_cli.input.schema import load_schema, validate
 
 from test_cli import EXAMPLES, run
 
@@ -200,3 +203,21 @@ class TestCommand:
 def test_the_command_finds_links_as_the_generator_s_pattern_does(text):
     pattern = re.compile(r"\[([^\]]+)\]\(([^)]+)\)")
     assert list(iter_links(text)) == [(m.start(), m.end(), m.group(1), m.group(2)) for m in pattern.finditer(text)]
+
+
+_yaml_scalars = st.one_of(st.text(max_size=8), st.sampled_from(["2026-12-08", "2026年12月8日", "2026-2-30", ""]),
+                          st.integers(), st.booleans(), st.none(), st.dates(), st.floats(allow_nan=False))
+
+
+@settings(max_examples=1500, deadline=None)
+@given(st.dictionaries(st.sampled_from(OFFICIAL_KEYS + ("seal",)),
+                       st.one_of(_yaml_scalars, st.lists(_yaml_scalars, max_size=3)), max_size=5))
+def test_what_front_matter_accepts_as_official_the_schema_accepts(data):
+    """The front matter's official mapping is checked as it is read, and
+    not validated again: it must refuse all the schema refuses."""
+    front_matter = Settings(Path("."), None)
+    try:
+        front_matter.read({"official": data})
+    except InputError:
+        return
+    validate(front_matter.official, "official")

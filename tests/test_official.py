@@ -270,3 +270,16 @@ def test_front_matter_dates_and_unquoted_numbers(tmp_path):
     done = run("a.md", "--print-json", cwd=tmp_path)
     assert done.returncode == 2
     assert "front matter: official: copy_number: expected text, got 83 (put it in quotes)" in done.stderr
+
+
+@pytest.mark.parametrize("yaml, message", [
+    ("seal: wax", 'front matter: official: seal: expected one of "none", "stamp", "signature"'),
+    ("attachments: [{name: 附件, file: a.md, pages: 2}]",
+     "front matter: official: attachments: expected an attachment's name, or a mapping of name and file"),
+    ("printed_on: 2026-02-30", "front matter: official: printed_on: no such date: February 2026 has 28 days"),
+])
+def test_the_front_matter_official_mapping_is_checked_as_the_json_one(tmp_path, yaml, message):
+    (tmp_path / "a.md").write_text("---\nofficial:\n  %s\n---\n\n正文\n" % yaml, encoding="utf-8")
+    done = run("a.md", "-o", "a.docx", cwd=tmp_path)
+    assert (done.returncode, done.stderr) == (2, "a.md: %s\n" % message)
+    assert not (tmp_path / "a.docx").exists()

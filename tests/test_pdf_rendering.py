@@ -12,7 +12,6 @@ import shutil
 import signal
 import subprocess
 import sys
-import textwrap
 import time
 import zipfile
 from pathlib import Path

@@ -5,7 +5,7 @@ from dataclasses import dataclass, field
 from pathlib import Path
 from typing import List, Optional
 
-from quillmark_cli.errors import BAD_INPUT_STATUS, FAILED_STATUS, InputError
+from quillmark_cli.errors import BAD_INPUT_STATUS, FAILED_STATUS, OUT_OF_MEMORY, InputError
 from quillmark_cli.input.reading import read_file, read_standard_input
 from quillmark_cli.output.streams import STDIN, was_closed
 
@@ -76,19 +76,35 @@ def describe(source, template=None):
     return markdown_to_description(raw, source.name, base, given)
 
 
-def convert(source, template, markdown):
-    """One Source into an Outcome."""
+def load(source, description, template=None, markdown=None):
+    """The Loaded input from the description `source` became."""
     from quillmark_cli.input.loading import load_description
 
+    return load_description(description, template, markdown, converted=source.markdown_format)
+
+
+def convert(source, template, markdown):
+    """One Source into an Outcome."""
+    try:
+        return _convert(source, template, markdown)
+    except MemoryError:
+        pass
+    # Out of the handler, what was built for the input is freed (the
+    # traceback held it), and the rest of a batch can go on.
+    return Outcome(FAILED, OUT_OF_MEMORY + " converting it")
+
+
+def _convert(source, template, markdown):
     from quillmark_cli.input.official_files import read_official_files
 
     warnings = []
     try:
         description, warnings = describe(source, template)
-        loaded = load_description(description, template, markdown)
+        loaded = load(source, description, template, markdown)
         files = read_official_files(loaded.official, source.folder, loaded.template, source.markdown_format)
     except InputError as error:
         return Outcome(error.status, str(error), warnings=warnings)
+    del description  # not kept while the package is made
     warnings = warnings + ["%s: %s" % (source.name, line) for line in files.warnings + _replaced_signatures(loaded)]
 
     # Imported here so that --help and --print-schema work without the modules.
@@ -107,6 +123,8 @@ def convert(source, template, markdown):
     except DoesNotFit as error:  # the input asks for more than a page holds
         where = ("front matter: official: %s" if source.markdown_format else "official.%s") % error.where
         return Outcome(BAD_INPUT, str(InputError(where, error.message)), warnings=warnings)
+    except MemoryError:
+        raise
     except Exception as error:  # reported with its type, as the generator or the layout raised it
         return Outcome(FAILED, "%s: %s" % (type(error).__name__, error), warnings=warnings)
     return Outcome(OK, data=data, file_name=result.name, warnings=warnings)
@@ -130,7 +148,8 @@ def prepare_workers(sources):
     needs: the workers then share it instead of each importing it again."""
     from quillmark_cli.input.schema import load_schema_validators
 
-    load_schema_validators()
+    if not all(source.markdown_format for source in sources):
+        load_schema_validators()  # Markdown descriptions are not validated again
     if any(source.markdown_format for source in sources):
         import quillmark_cli.input.markdown.converter  # noqa: F401
     import quillmark_cli.input.loading  # noqa: F401

@@ -4,6 +4,10 @@ the exit status they give."""
 BAD_INPUT_STATUS = 2
 FAILED_STATUS = 1
 
+# What a run that exhausts the memory says, in place of Python's bare
+# "MemoryError".
+OUT_OF_MEMORY = "out of memory"
+
 
 class InputError(Exception):
     """Input that cannot be converted (exit status 2): `where` names the
@@ -13,6 +17,8 @@ class InputError(Exception):
 
     def __init__(self, where, message):
         super().__init__("%s: %s" % (where, message) if where else message)
+        self.where = where
+        self.message = message
 
 
 class ReadFailure(InputError):

@@ -15,7 +15,7 @@ import os
 import sys
 
 from quillmark_cli import __version__
-from quillmark_cli.errors import BAD_INPUT_STATUS, FAILED_STATUS, InputError
+from quillmark_cli.errors import BAD_INPUT_STATUS, FAILED_STATUS, OUT_OF_MEMORY, InputError
 from quillmark_cli.output.delivery import OK, OutputDirectory, Rendering, render_and_write, write, write_out
 from quillmark_cli.output.streams import DASH, STDIN, STDOUT, Descriptor, is_terminal, secure_standard_descriptors, \
     was_closed
@@ -117,14 +117,13 @@ def print_json(source, template, markdown, report):
     check it, on standard output."""
     import json
 
-    from quillmark_cli.conversion import describe
-    from quillmark_cli.input.loading import load_description
+    from quillmark_cli.conversion import describe, load
 
     try:
         description, warnings = describe(source, template)
         for warning in warnings:
             report.warning(warning)
-        load_description(description, template, markdown)
+        load(source, description, template, markdown)
     except InputError as error:
         report.line(source.name, error)
         return error.status
@@ -274,6 +273,11 @@ def main(argv=None):
             signals.delivered()
             report.interrupted()
             return stop.status
+        except MemoryError:
+            pass
+        # Out of the handler, the memory the traceback held is free again.
+        report.command(OUT_OF_MEMORY)
+        return FAILED_STATUS
 
 
 if __name__ == "__main__":

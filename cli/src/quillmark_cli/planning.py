@@ -1,6 +1,7 @@
 """Where each input's package goes, decided before anything is converted, and
 the refusals when two inputs would write one file, an output would replace a
-file the conversion reads, or an output is a dangling symbolic link.
+file the conversion reads, or an output is a symbolic link to nothing or a
+loop of them.
 
 Every check indexes the files by real path and by device and inode, so a
 batch of thousands of inputs is checked in time proportional to its size.
@@ -13,7 +14,7 @@ from typing import Optional, Union
 
 from quillmark_cli.errors import InputError
 from quillmark_cli.output.streams import DASH, STDIN, STDOUT, Descriptor, descriptor_of
-from quillmark_cli.output.writing import is_dangling_link
+from quillmark_cli.output.writing import link_problem
 from quillmark_cli.running.terminal import shown
 
 # What the command converts when it is given no input: the official notice
@@ -125,13 +126,14 @@ class ReadFile:
 def check(jobs, templates=()):
     """Refuses two inputs writing one file, an output replacing an input or
     a template the conversion reads (`templates`: ReadFile), and an output
-    that is a dangling symbolic link."""
+    that is a symbolic link to nothing or a loop of them."""
     written = {}
     for job in jobs:
         if isinstance(job.target, Descriptor):
             continue
-        if is_dangling_link(job.target):
-            raise PlanError("%s is a symbolic link to nothing: not writing through it" % shown(job.target))
+        problem = link_problem(job.target)
+        if problem is not None:
+            raise PlanError("%s is %s: not writing through it" % (shown(job.target), problem))
         key = os.path.realpath(str(job.target))
         if key in written:
             raise PlanError("%s and %s would both be written to %s" % (

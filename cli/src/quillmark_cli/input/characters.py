@@ -25,16 +25,23 @@ def unwritable_message(text, index, position=True):
     return message + (" (character %d)" % (index + 1) if position else "")
 
 
-def strings(value, path=()):
-    """(path, string) for every string in a JSON value, in document order."""
+def strings(value, path=(), seen=None):
+    """(path, string) for every string in a JSON value, in document order.
+    A list or mapping met again (YAML's aliases share them) is not walked
+    again: its strings are those already given, and a few aliases of
+    aliases would otherwise stand for billions of them."""
     if isinstance(value, str):
         yield path, value
-    elif isinstance(value, dict):
-        for key, item in value.items():
-            yield from strings(item, path + (key,))
-    elif isinstance(value, list):
-        for index, item in enumerate(value):
-            yield from strings(item, path + (index,))
+        return
+    if not isinstance(value, (dict, list)):
+        return
+    seen = set() if seen is None else seen
+    if id(value) in seen:
+        return
+    seen.add(id(value))
+    items = value.items() if isinstance(value, dict) else enumerate(value)
+    for key, item in items:
+        yield from strings(item, path + (key,), seen)
 
 
 def unwritable_strings(value):

@@ -8,6 +8,7 @@ import json
 import math
 
 from quillmark_cli.errors import InputError
+from quillmark_cli.input.limits import check_json_size
 from quillmark_cli.input.reading import decode_text, read_file
 
 # Python refuses to convert integers longer than this (3.11 and later); the
@@ -89,6 +90,7 @@ def parse_json(data):
     Numbers Python cannot hold stay in the value as refusals, reported by
     validate() in the order of the file together with everything else."""
     text = decode_text(data)
+    check_json_size(text)
     position = _too_deep(text)
     if position is not None:
         raise InputError("line %d column %d" % position, "nested more than %d levels deep" % MAX_DEPTH)

@@ -2,6 +2,8 @@
 config, the document, the template (with its page layout) and the official
 mapping, ready for the generator."""
 
+import functools
+import json
 from typing import NamedTuple, Optional
 
 from tolvek.doc.generator.core.enums import AlignmentTypes, ElementTypes, StyleNames
@@ -10,10 +12,13 @@ from tolvek.doc.generator.generate.models import (
 )
 
 from quillmark_cli.errors import InputError
+from quillmark_cli.input.dates import read_date, written_date
 from quillmark_cli.input.json_parsing import read_json
+from quillmark_cli.input.limits import check_document_size
 from quillmark_cli.input.schema import validate
 from quillmark_cli.input.style_checks import check_style_kinds, check_styles
 from quillmark_cli.official.page import Page, page_from_data
+from quillmark_cli.official.template import OFFICIAL_TEMPLATE_PATH
 
 
 def _member(enum, value):
@@ -69,9 +74,38 @@ class Loaded(NamedTuple):
     official: Optional[dict]  # the masthead and record block
 
 
+@functools.lru_cache(maxsize=None)
+def _official_template_text():
+    return OFFICIAL_TEMPLATE_PATH.read_text(encoding="utf-8")
+
+
+def official_template_data():
+    """The bundled official template's JSON value, a fresh one each time."""
+    return json.loads(_official_template_text())
+
+
+def _exact(data):
+    """A JSON value as text that tells apart what == does not (1, 1.0 and
+    true)."""
+    return json.dumps(data, ensure_ascii=False, separators=(",", ":"))
+
+
+@functools.lru_cache(maxsize=None)
+def _official_template():
+    """(the bundled official template as exact text, as a CommandTemplate),
+    made once per process: it is the command's own, and the tests check it
+    as they check any template."""
+    data = official_template_data()
+    return _exact(data), CommandTemplate(build_template(data), page_from_data(data["page"], "page"))
+
+
 def read_template(data, where):
     """A CommandTemplate from a template's validated JSON value; `where` is
-    its place in messages."""
+    its place in messages. The bundled official template, given again, is
+    the one made already."""
+    official_text, official = _official_template()
+    if _exact(data) == official_text:
+        return official
     check_style_kinds(data["styles"], where + ".styles" if where else "styles")
     page = data.get("page")
     if page is not None:
@@ -89,11 +123,25 @@ def template_names(template):
     return {style.name.value for style in template.styles}
 
 
-def load_description(data, template=None, markdown=None):
+def official_mapping(data):
+    """The validated `official` mapping as the layout takes it: the printing
+    date written as the standard writes dates (2026年12月8日)."""
+    if data is None or "printed_on" not in data:
+        return data
+    return dict(data, printed_on=written_date(read_date(data["printed_on"])))
+
+
+def load_description(data, template=None, markdown=None, converted=False):
     """The Loaded input from an input's JSON value. `template` (a
     CommandTemplate) and `markdown`, when given, take the place of the
-    input's own."""
-    validate(data)
+    input's own. A description `converted` from Markdown is not validated
+    again: the converter writes its elements as the schema has them, and
+    checks what a person wrote (the front matter's settings, its official
+    mapping, the template file it names) as it reads them."""
+    if isinstance(data, dict):
+        check_document_size(data.get("document"), None if converted else "document")
+    if not converted:
+        validate(data)
     if template is None:
         if "template" not in data:
             raise InputError("template", "missing (give one in the file or with --template)")
@@ -102,7 +150,8 @@ def load_description(data, template=None, markdown=None):
     config = Config(**data.get("config", {}))
     if markdown is not None:
         config.markdown = markdown
-    return Loaded(config, build_document(data["document"]), template.model, template.page, data.get("official"))
+    return Loaded(config, build_document(data["document"]), template.model, template.page,
+                  official_mapping(data.get("official")))
 
 
 def load_input(path, template=None, markdown=None):

@@ -53,19 +53,30 @@ def _read_limited(fd):
     return b"".join(chunks)
 
 
+def _failure(error):
+    failure = InputError if error.errno in _USAGE_ERRORS else ReadFailure
+    return failure(None, "cannot read: %s" % (error.strerror or error))
+
+
+def _refuse_other_kinds(mode):
+    if not stat.S_ISREG(mode):
+        raise InputError(None, "%s, not a regular file" % _kind(mode))
+
+
 def read_file(path):
     """The bytes of the regular file `path`. A FIFO, a device or a
-    directory is refused without being read from (opening does not wait for
-    a FIFO's writer)."""
+    directory is refused without being opened: opening a FIFO and closing
+    it unread would end its writer with SIGPIPE. (Should one take the
+    file's place meanwhile, opening does not wait for a FIFO's writer, and
+    it is refused unread.)"""
     try:
+        _refuse_other_kinds(os.stat(str(path)).st_mode)
         fd = os.open(str(path), os.O_RDONLY | os.O_NONBLOCK | getattr(os, "O_CLOEXEC", 0))
     except OSError as error:
-        failure = InputError if error.errno in _USAGE_ERRORS else ReadFailure
-        raise failure(None, "cannot read: %s" % (error.strerror or error)) from None
+        raise _failure(error) from None
     try:
         status = os.fstat(fd)
-        if not stat.S_ISREG(status.st_mode):
-            raise InputError(None, "%s, not a regular file" % _kind(status.st_mode))
+        _refuse_other_kinds(status.st_mode)
         if status.st_size > MAX_BYTES:
             raise _too_large()
         return _read_limited(fd)

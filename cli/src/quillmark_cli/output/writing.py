@@ -2,7 +2,9 @@
 atomically and keeps its mode (and owner, where the process may set it), a
 new one gets the mode the umask allows, a symbolic link is written through
 to its target, and anything else (a FIFO, a device, one of the process's
-own descriptors) is written into directly."""
+own descriptors) is written into directly. As with `cp`, a file the user
+may not write is not replaced, and neither a link to nothing nor a loop of
+links is written through."""
 
 import errno
 import os
@@ -71,8 +73,27 @@ def write_atomically(target, data, existing=None, on_written=None):
                 pass
 
 
-def is_dangling_link(path):
-    return os.path.islink(str(path)) and not os.path.exists(str(path))
+def link_problem(path):
+    """Why `path`, a symbolic link, cannot be written through: "a symbolic
+    link to nothing" or "a symbolic link that loops back on itself"; None
+    when it is not a link or leads to something."""
+    if not os.path.islink(str(path)):
+        return None
+    try:
+        os.stat(str(path))
+    except OSError as error:
+        if error.errno == errno.ELOOP:
+            return "a symbolic link that loops back on itself"
+        return "a symbolic link to nothing"
+    return None
+
+
+def _refuse_unwritable(path):
+    """Refuses to replace a file the process may not write (its mode, a
+    read-only file system, an immutable file), as `cp` and a shell's `>`
+    refuse it: the file is opened for writing, and closed unchanged."""
+    fd = os.open(path, os.O_WRONLY | os.O_NONBLOCK | getattr(os, "O_CLOEXEC", 0))
+    os.close(fd)
 
 
 def write_package(target, data, on_written=None):
@@ -83,8 +104,9 @@ def write_package(target, data, on_written=None):
         write_all(target, data)
         done()
         return
-    if is_dangling_link(target):
-        raise OSError(errno.ENOENT, "not writing through a dangling symbolic link")
+    problem = link_problem(target)
+    if problem is not None:
+        raise OSError(errno.ELOOP if "loops" in problem else errno.ENOENT, "not writing through " + problem)
     # A link is written through to its target, as a shell's redirection
     # writes, and the target keeps its place and its mode.
     real = os.path.realpath(str(target))
@@ -99,4 +121,6 @@ def write_package(target, data, on_written=None):
             stream.write(data)
         done()
         return
+    if existing is not None:
+        _refuse_unwritable(real)
     write_atomically(real, data, existing, done)

@@ -74,7 +74,10 @@ class Report:
         if progress is not None:
             progress.close()
         start = "\n" if self._mid_line else ""
+        # An input whose package is in place was processed, even when the
+        # signal came before it was counted.
+        processed = max(self.processed, len(self.written))
         try:
-            self._write("%squillmark: interrupted: %s\n" % (start, self._counts(self.processed - len(self.written))))
+            self._write("%squillmark: interrupted: %s\n" % (start, self._counts(processed - len(self.written))))
         except OSError:
             pass  # nowhere to say it

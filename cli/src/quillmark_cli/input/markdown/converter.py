@@ -5,6 +5,7 @@ from pathlib import Path
 
 from quillmark_cli.errors import InputError
 from quillmark_cli.input.characters import first_unwritable, strings, unwritable_message
+from quillmark_cli.input.limits import check_markdown_size
 from quillmark_cli.input.markdown.addressees import take_addressees
 from quillmark_cli.input.markdown.blocks.code import code_block
 from quillmark_cli.input.markdown.blocks.containers import Containers
@@ -107,6 +108,7 @@ def markdown_to_description(data, name, base, given_styles=None):
     `given_styles` (the style names of a template from the command line),
     the front matter's template is not read."""
     text = decode_text(data)
+    check_markdown_size(text)
     _check_characters(text)
     settings = Settings(Path(base), given_styles)
     converter = Converter(name, settings)

@@ -4,21 +4,21 @@ become hyperlinks, which template style each kind of block uses, and the
 place."""
 
 import datetime
-import json
 import re
 from pathlib import Path
 
-import yaml
 from tolvek.doc.generator.core.enums import StyleNames
 
 from quillmark_cli.errors import InputError
 from quillmark_cli.input.characters import first_unwritable, strings, unwritable_message
+from quillmark_cli.input.dates import FORMS, NoSuchDate, read_date
 from quillmark_cli.input.json_parsing import parse_json
+from quillmark_cli.input.loading import official_template_data
 from quillmark_cli.input.markdown.parser import front_matter_only
+from quillmark_cli.input.markdown.yaml_reading import ImpossibleDate, YAMLError, load_yaml
 from quillmark_cli.input.reading import read_file
 from quillmark_cli.input.schema import validate
 from quillmark_cli.input.style_checks import check_style_kinds
-from quillmark_cli.official.template import OFFICIAL_TEMPLATE_PATH
 
 # Which template style each kind of block uses, overridable by `styles:` in
 # the front matter.
@@ -55,8 +55,8 @@ def read_front_matter(token):
     heading, say): YAML that is not a mapping, or broken YAML that does not
     begin like front matter."""
     try:
-        data = yaml.safe_load(token.content)
-    except yaml.YAMLError as error:
+        data = load_yaml(token.content)
+    except YAMLError as error:
         first = next((line for line in token.content.splitlines() if line.strip() and not line.startswith("#")), "")
         if not _KEY_LINE.match(first):
             return None
@@ -92,10 +92,47 @@ def front_matter_template(text):
     return template if isinstance(template, str) and template else None
 
 
+def yaml_terms(value):
+    """A value of the front matter that is not text, as its YAML reads."""
+    if value is None or value == "":
+        return "nothing"
+    if isinstance(value, bool):
+        return "true" if value else "false"
+    if isinstance(value, ImpossibleDate):
+        return "%s, written as a date, but %s" % (value, value.problem)
+    if isinstance(value, datetime.datetime):
+        return "the date and time %s" % value.isoformat(" ")
+    if isinstance(value, datetime.date):
+        return "the date %s" % value.isoformat()
+    if isinstance(value, (list, dict)):
+        return "a list" if isinstance(value, list) else "a mapping"
+    return repr(value)
+
+
+def read_printed_on(value, where):
+    """The printing date as the JSON input holds it: a YAML date becomes an
+    ISO date; text must be a date in one of the forms, and a day the
+    calendar has."""
+    if isinstance(value, datetime.date):
+        return value.isoformat()[:10]
+    if isinstance(value, ImpossibleDate) and not value.with_time:
+        raise InputError(where, "no such date: %s" % value.problem)
+    if not isinstance(value, str) or not value:
+        raise InputError(where, "expected a date (%s), got %s" % (FORMS, yaml_terms(value)))
+    try:
+        if read_date(value) is None:
+            raise InputError(where, "expected a date (%s), got %r" % (FORMS, value))
+    except NoSuchDate as error:
+        raise InputError(where, str(error)) from None
+    return value
+
+
 def read_official(data):
     """The `official` mapping as the JSON input holds it: text, lists of
     text, attachments as names or {name, file} mappings, and dates written
-    as YAML dates kept as ISO dates. The schema checks the rest."""
+    as YAML dates kept as ISO dates; then checked as the schema's
+    `official` (the values of `seal`, say), with its place in the front
+    matter."""
     where = "front matter: official"
     if not isinstance(data, dict):
         raise InputError(where, "expected a mapping of %s" % ", ".join(OFFICIAL_KEYS))
@@ -106,22 +143,26 @@ def read_official(data):
     official = {}
     for key, value in data.items():
         place = where + ": " + key
-        if key in ALWAYS_LISTS and not isinstance(value, list):
+        if key == "printed_on":
+            official[key] = read_printed_on(value, place)
+        elif key in ALWAYS_LISTS and not isinstance(value, list):
             raise InputError(place, "expected a list of %s" % ("attachments" if key == "attachments" else "names"))
-        if isinstance(value, list) and (key in ALWAYS_LISTS or key in LIST_KEYS):
+        elif isinstance(value, list) and (key in ALWAYS_LISTS or key in LIST_KEYS):
             official[key] = [_attachment(item, place) if key == "attachments" else _text(item, key, place)
                              for item in value]
         else:
             official[key] = _text(value, key, place)
+    try:
+        validate(official, "official")
+    except InputError as error:
+        place = re.sub(r"\.|\[(\d+)\]", lambda m: ": " + (m.group(1) or ""), error.where).rstrip(": ")
+        raise InputError(where + ": " + place, error.message) from None
     return official
 
 
 def _text(item, key, place):
-    if isinstance(item, datetime.date) and key == "printed_on":
-        item = item.isoformat()[:10]
     if not isinstance(item, str) or not item:
-        raise InputError(place, "expected text, got %s (put it in quotes)" % (
-            "nothing" if item is None or item == "" else repr(item)))
+        raise InputError(place, "expected text, got %s (put it in quotes)" % yaml_terms(item))
     return item
 
 
@@ -186,7 +227,7 @@ class Settings:
     def official_template(self):
         """The bundled official template, read once per input."""
         if self._official_template is None:
-            self._official_template = json.loads(OFFICIAL_TEMPLATE_PATH.read_text(encoding="utf-8"))
+            self._official_template = official_template_data()
         return self._official_template
 
     def set_styles(self, styles):

@@ -2,6 +2,8 @@
 front matter recognised, and block quotes and lists nested deeper than the
 parser follows refused rather than dropped."""
 
+import functools
+
 from markdown_it import MarkdownIt
 from mdit_py_plugins.footnote import footnote_plugin
 from mdit_py_plugins.front_matter import front_matter_plugin
@@ -28,12 +30,18 @@ def _guard_nesting(md):
     return md
 
 
+@functools.lru_cache(maxsize=None)
 def parser(front_matter=True):
+    """The parser, made once per process: parsing keeps its state in the
+    parse, not in the parser."""
     md = MarkdownIt("commonmark").enable("table").use(footnote_plugin)
     if front_matter:
         md.use(front_matter_plugin)
     return _guard_nesting(md)
 
 
+@functools.lru_cache(maxsize=None)
 def front_matter_only():
-    return MarkdownIt("zero").use(front_matter_plugin)
+    """A parser that finds the front matter and nothing else: the rest of
+    the text is left in paragraphs, their inline content unread."""
+    return MarkdownIt("zero").use(front_matter_plugin).disable("inline")
