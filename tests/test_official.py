@@ -330,7 +330,7 @@ class TestPdfOutput:
 
 
 @pytest.mark.parametrize("official, message", [
-    ({"authority": "某局", "seal": "x"}, "official: unexpected 'seal'"),
+    ({"authority": "某局", "stamp": "x"}, "official: unexpected 'stamp'"),
     ({"copies_to": "某局"}, "official.copies_to: expected a list"),
 ])
 def test_a_bad_official_mapping_is_refused_with_its_place(tmp_path, official, message):
