@@ -8,9 +8,9 @@ import unicodedata
 from quillmark_cli.official.wordml import text_of, w
 
 _OWN_WIDTHS = ("autoSpaceDE", "autoSpaceDN", "snapToGrid")
-# Where the characters of an exactly spaced line stand: readers put its
-# baseline four fifths of the way down the line (LibreOffice as Word), and
-# a Chinese face's em box reaches 0.88 em above the baseline.
+# Where the characters of an exactly spaced line stand: LibreOffice puts its
+# baseline four fifths of the way down the line, and a Chinese face's em box
+# reaches 0.88 em above the baseline.
 BASELINE = 0.8
 EM_ASCENT = 0.88
 
