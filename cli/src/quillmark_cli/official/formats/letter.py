@@ -88,9 +88,9 @@ def add_letterhead(parts, body, geometry, official):
     number = [run("\t", text), run(head.number, text)] if head.number else []
     tabs = w("tabs", w("tab", val="right", pos=geometry.width)) if head.number else None
     for index, (value, font) in enumerate(head.rows):
-        made.append(layout_paragraph(line, run(value, run_properties(font, ELEMENT_SIZE)), *(number if index == 0
-                                                                                             else ()),
-                                     alignment="left", left=0, right=0, tabs=tabs if index == 0 else None))
+        beside = number if index == 0 else []  # the number on the first one's line
+        made.append(layout_paragraph(line, run(value, run_properties(font, ELEMENT_SIZE)), *beside,
+                                     alignment="left", left=0, right=0, tabs=tabs if beside else None))
     if not head.rows and head.number:
         made.append(layout_paragraph(line, run(head.number, text), alignment="right", left=0, right=0))
     made += [layout_paragraph(line)] * LINES_BEFORE_TITLE
