@@ -77,13 +77,15 @@ def layout(pdf):
 
 
 class Pixels:
-    """One page at 72 dots an inch: a pixel is a point."""
+    """One page at 72 dots an inch: a pixel is a point (at `resolution`
+    dots an inch, a pixel is 72 / `resolution` points)."""
 
-    def __init__(self, pdf, number, workdir):
+    def __init__(self, pdf, number, workdir, resolution=72):
         Path(workdir).mkdir(parents=True, exist_ok=True)
-        root = Path(workdir) / ("page-%d" % number)
-        subprocess.run(["pdftoppm", "-r", "72", "-f", str(number), "-l", str(number), "-singlefile", str(pdf),
-                        str(root)], check=True)
+        root = Path(workdir) / ("page-%d-%d" % (number, resolution))
+        subprocess.run(["pdftoppm", "-r", str(resolution), "-f", str(number), "-l", str(number), "-singlefile",
+                        str(pdf), str(root)], check=True)
+        self.point = 72 / resolution  # a pixel's size, in points
         data = root.with_suffix(".ppm").read_bytes()
         fields, offset = [], 0
         while len(fields) < 4:  # P6, width, height, maximum
@@ -93,6 +95,25 @@ class Pixels:
             offset = end + 1
         self.width, self.height = int(fields[1]), int(fields[2])
         self.data = data[offset:]
+
+    def bands(self, test, top=0, bottom=None):
+        """The runs of rows with pixels that pass `test`, from the top: each
+        (top, bottom, left, right, widest) in points, its bottom and right
+        edges those of its last row and rightmost pixel, `widest` the most
+        pixels of one row that pass, in points."""
+        found = []
+        last = int(bottom / self.point) if bottom is not None else self.height
+        for y in range(int(top / self.point), last):
+            row = self.data[3 * y * self.width:3 * (y + 1) * self.width]
+            xs = [i // 3 for i in range(0, len(row), 3) if test(row[i], row[i + 1], row[i + 2])]
+            if not xs:
+                continue
+            if found and found[-1][1] == y:
+                last = found[-1]
+                found[-1] = (last[0], y + 1, min(last[2], xs[0]), max(last[3], xs[-1] + 1), max(last[4], len(xs)))
+            else:
+                found.append((y, y + 1, xs[0], xs[-1] + 1, len(xs)))
+        return [tuple(value * self.point for value in band) for band in found]
 
     def rgb(self, x, y):
         i = 3 * (int(y) * self.width + int(x))

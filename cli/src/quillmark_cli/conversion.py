@@ -96,11 +96,13 @@ def convert(source, template, markdown):
 
 def _convert(source, template, markdown):
     from quillmark_cli.input.official_files import read_official_files
+    from quillmark_cli.input.official_formats import check_format
 
     warnings = []
     try:
         description, warnings = describe(source, template)
         loaded = load(source, description, template, markdown)
+        loaded = loaded._replace(official=check_format(loaded.official, source.markdown_format))
         files = read_official_files(loaded.official, source.folder, loaded.template, source.markdown_format)
     except InputError as error:
         return Outcome(error.status, str(error), warnings=warnings)

@@ -1,7 +1,7 @@
-"""The text block an element is placed in: its left edge, width and
-height, the body's line pitch, one body character's width and the spacing
-between characters, from the page layout or, without one, from the section
-the package already has."""
+"""The text block an element is placed in: its left and top edges (from
+the page's), width and height, the page's height, the body's line pitch,
+one body character's width and the spacing between characters, from the
+page layout or, without one, from the section the package already has."""
 
 import unicodedata
 
@@ -16,7 +16,8 @@ SCRIPT_SPACE = 0.225
 class Geometry:
     def __init__(self, page, section):
         if page is not None:
-            self.left = twips(page.left)
+            self.left, self.top = twips(page.left), twips(page.top)
+            self.page_height = twips(page.height)
             self.width = page.text_width_twips
             self.height = page.text_height_twips
             self.line = page.line_pitch_twips or PLAIN_LINE
@@ -24,7 +25,8 @@ class Geometry:
             self.spacing = page.character_spacing_twips if page.has_character_grid else 0
         else:
             size, margins = section.find(qn("w:pgSz")), section.find(qn("w:pgMar"))
-            self.left = int(margins.get(qn("w:left")))
+            self.left, self.top = int(margins.get(qn("w:left"))), int(margins.get(qn("w:top")))
+            self.page_height = int(size.get(qn("w:h")))
             self.width = int(size.get(qn("w:w"))) - self.left - int(margins.get(qn("w:right")))
             self.height = int(size.get(qn("w:h"))) - int(margins.get(qn("w:top"))) - \
                 int(margins.get(qn("w:bottom")))

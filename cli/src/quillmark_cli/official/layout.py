@@ -14,9 +14,9 @@ from quillmark_cli.official.addressees import addressee_text, lines_of, place_ad
 from quillmark_cli.official.attachments import add_attachment_pages, attachment_names, list_attachments
 from quillmark_cli.official.container import Member
 from quillmark_cli.official.figures import SIZE_3
+from quillmark_cli.official.formats import add_head, format_of, head_height, list_attendance, seal_of
 from quillmark_cli.official.geometry import Geometry
 from quillmark_cli.official.headings import number_headings
-from quillmark_cli.official.masthead import add_masthead, masthead_height
 from quillmark_cli.official.note import place_note
 from quillmark_cli.official.page_numbers import add_page_numbers
 from quillmark_cli.official.page_setup import set_default_run_properties, set_section, set_settings
@@ -38,11 +38,13 @@ _styles_memo, _parts_memo = Memo(), Memo()
 def lay_out(package, page=None, official=None, styles=None, seal_image=None, attachments=()):
     """The bytes of `package` (a word-processing package, as bytes) laid out
     on `page` (a Page, or None to keep the package's own) with the parts of
-    an official document that `official` (a mapping: authority, number,
-    signer, copy_number, secrecy, urgency, addressees, copies_to,
-    printed_by, printed_on) asks for. `styles` names the styles of the
-    title, the headings and the signature ({"title": ..., "heading1": ...,
-    "signature": ...}; see roles). `seal_image` is the PNG of the seal or
+    an official document that `official` (a mapping: format, authority,
+    number, order_number, signer, copy_number, secrecy, urgency, addressees,
+    attachments, seal, signer_title, note, attendees, absent, observers,
+    copies_to, printed_by, printed_on) asks for, in its format ("document",
+    the default, "letter", "order" or "minutes"; see formats). `styles`
+    names the styles of the title, the headings and the signature
+    ({"title": ..., "heading1": ..., "signature": ...}; see roles). `seal_image` is the PNG of the seal or
     signature stamp `official["seal"]` asks for, and `attachments` the
     packages the generator wrote for the attachments' texts, one for each
     of `official["attachments"]` (None for one without a text). With
@@ -55,6 +57,7 @@ def lay_out(package, page=None, official=None, styles=None, seal_image=None, att
     official = official or {}
     if page is None and not official:
         return package
+    kind = format_of(official)
     parts = Parts(package)
     document = parts.xml(parts.main)
     body = document.find(qn("w:body"))
@@ -69,7 +72,7 @@ def lay_out(package, page=None, official=None, styles=None, seal_image=None, att
     if page is not None:
         set_section(section, page)
         if page.page_numbers is not None:
-            add_page_numbers(parts, section, page.page_numbers)
+            add_page_numbers(parts, section, page.page_numbers, first_page=kind != "letter")
     geometry = Geometry(page, section)
     font_size = page.font_size if page is not None else SIZE_3
     numbering = parts.related(NUMBERING)
@@ -77,10 +80,13 @@ def lay_out(package, page=None, official=None, styles=None, seal_image=None, att
     break_titles(body, roles, geometry.characters_a_line)
     block = signature_block(body, geometry, roles.get("signature"))
     names = attachment_names(official.get("attachments"))
-    list_attachments(body, geometry, names, _above(block.paragraphs[0]) if block is not None else None)
+    above_signature = _above(block.paragraphs[0]) if block is not None else None
+    list_attachments(body, geometry, names, above_signature)
+    if kind == "minutes":
+        list_attendance(body, geometry, official, above_signature)
     date = None
     if block is not None:
-        date = place_signature(parts, block, official.get("seal"), official.get("signer_title"), seal_image)
+        date = place_signature(parts, block, seal_of(official), official.get("signer_title"), seal_image)
     if official.get("note"):
         place_note(body, geometry, official["note"], date)
     add_attachment_pages(parts, body, geometry, names, list(attachments or ()) + [None] * len(names), numbering,
@@ -90,8 +96,8 @@ def lay_out(package, page=None, official=None, styles=None, seal_image=None, att
         addressees, moved = None, record_text(official["addressees"])
     if addressees is not None:
         place_addressees(body, geometry, addressees, roles)
-    add_masthead(body, geometry, official)
-    add_record_block(body, geometry, official, moved)
+    add_head(parts, body, geometry, official)
+    add_record_block(body, geometry, official, moved, lines=kind != "letter")
     set_properties(parts, body, official, (roles["title"].identifier,) if "title" in roles else ())
     parts.changed(parts.main)
     return parts.write()
@@ -112,7 +118,7 @@ def _fits_the_first_page(body, geometry, official, roles, addressees):
     addressees under the title, estimated from the grid: the masthead's
     height, the title's lines with its spacing, and the addressees'
     lines."""
-    height = masthead_height(geometry, official)
+    height = head_height(geometry, official)
     title = roles.get("title")
     if title is not None:
         for paragraph in _leading(body, title.identifier):

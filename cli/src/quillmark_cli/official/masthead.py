@@ -12,7 +12,7 @@ from quillmark_cli.official.figures import (
     BODY_FONT, HEADING_FONT, MARK_FONT, RED, SIGNER_FONT, SIZE_2, SIZE_3, SIZE_XIAOCHU, TWIPS_PER_MM, whole_points,
 )
 from quillmark_cli.official.parts import DoesNotFit
-from quillmark_cli.official.paragraphs import layout_paragraph, width_in_characters
+from quillmark_cli.official.paragraphs import em_box_top, layout_paragraph, width_in_characters
 from quillmark_cli.official.wordml import border, elements, run, run_properties, w
 
 KEYS = ("authority", "number", "signer", "copy_number", "secrecy", "urgency")
@@ -29,19 +29,24 @@ JOINT_GAP = 1
 LINES_AFTER = 2  # empty lines below the mark and below the number
 
 
-def add_masthead(body, geometry, official):
-    """Puts the masthead at the top of the body."""
-    made, _ = _masthead(geometry, official)
+def add_masthead(body, geometry, official, mark_top=None, red_line=True):
+    """Puts the masthead at the top of the body. With `mark_top`, the tops
+    of the mark's characters stand that many mm below the text block's top
+    (without it, the mark's line starts 35 mm down, a document's); the red
+    line goes under the number unless `red_line` is false (an order's
+    masthead has its order number where a document's number stands, with
+    no line)."""
+    made, _ = _masthead(geometry, official, mark_top, red_line)
     for index, paragraph in enumerate(elements(*made)):
         body.insert(index, paragraph)
 
 
-def masthead_height(geometry, official):
+def masthead_height(geometry, official, mark_top=None, red_line=True):
     """The masthead's height in twips, the empty lines under it included."""
-    return _masthead(geometry, official)[1]
+    return _masthead(geometry, official, mark_top, red_line)[1]
 
 
-def _masthead(geometry, official):
+def _masthead(geometry, official, mark_top, red_line):
     """(the masthead's paragraphs' markup, its height in twips)."""
     if not any(official.get(key) for key in KEYS):
         return [], 0
@@ -57,6 +62,9 @@ def _masthead(geometry, official):
         if isinstance(authority, str):
             size = mark_size(geometry, authority)
             mark_line = int(size * 20 * MARK_LINE_HEIGHT)
+            if mark_top is not None:
+                before = max(int(round(mark_top * TWIPS_PER_MM)) - em_box_top(mark_line, size) - len(made) * line,
+                             0)
             made.append(layout_paragraph(mark_line, run(authority, run_properties(MARK_FONT, size, RED)),
                                          alignment="center", before=before))
             height += before + mark_line
@@ -68,7 +76,7 @@ def _masthead(geometry, official):
         height += LINES_AFTER * line
     number, signer = official.get("number"), official.get("signer")
     if number or signer:
-        made.append(_number_line(geometry, number, signer))
+        made.append(_number_line(geometry, number, signer, red_line))
         made += [layout_paragraph(line)] * LINES_AFTER
         height += (1 + LINES_AFTER) * line
     return made, height
@@ -124,11 +132,12 @@ def _joint_mark(geometry, names, before):
     return made + [table], max(before, 20 if made else 0) + len(names) * mark_line
 
 
-def _number_line(geometry, number, signer):
+def _number_line(geometry, number, signer, red_line=True):
     """The document number, centred, or at the left with the signer at the
     right, each one character in; the red line 4 mm below it."""
     text = run_properties(BODY_FONT, SIZE_3)
-    red_line = w("pBdr", border("bottom", RED_LINE_EIGHTHS, RED, whole_points(NUMBER_LINE_GAP_MM)))
+    red_line = w("pBdr", border("bottom", RED_LINE_EIGHTHS, RED, whole_points(NUMBER_LINE_GAP_MM))) \
+        if red_line else None
     if not signer:
         return layout_paragraph(geometry.line, run(number, text), alignment="center", borders=red_line)
     inset = geometry.characters(1)

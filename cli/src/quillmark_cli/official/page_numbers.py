@@ -24,10 +24,14 @@ _FOOTER_TEMPLATE = os.path.join(os.path.dirname(docx.__file__), "templates", "de
 _made = {}
 
 
-def add_page_numbers(parts, section, style):
+def add_page_numbers(parts, section, style, first_page=True):
     """Footers with the page number for the section (`style`: "standard" or
     "center"; the settings say that even pages have footers of their own,
-    see page_setup)."""
+    see page_setup); without `first_page`, the first page has a footer of
+    its own, empty (a letter's first page shows no number)."""
+    if not first_page:
+        _add_footer(parts, section, "first", None)
+        insert_in_order(section, "titlePg")
     if style == "center":
         _add_footer(parts, section, "default", "center")
         return
@@ -43,11 +47,15 @@ def _add_footer(parts, section, kind, side):
 
 
 def _footer(side):
-    """The compressed footer with the number at `side`."""
+    """The compressed footer with the number at `side` (None: an empty
+    footer)."""
     made = _made.get(side)
     if made is None:
         with open(_FOOTER_TEMPLATE, "rb") as template:
             footer = parse(template.read())
+        if side is None:
+            made = _made[side] = Member(FOOTER, 0, data=serialize(footer)).compressed()
+            return made
         paragraph = footer.find(qn("w:p"))
         properties = run_properties(PAGE_NUMBER_FONT, PAGE_NUMBER_SIZE)
         for made_element in elements(

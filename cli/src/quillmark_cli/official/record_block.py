@@ -4,7 +4,8 @@ after "抄送：", a full stop after the last name), then the printing
 authority one character in from the left and the printing date ("2026年12月
 8日印发") one character in from the right; a thick line (0.35 mm) above and
 below the block and a thin one (0.25 mm) between, as wide as the text block,
-the last line on the text block's lower edge. A block taller than a page
+the last line on the text block's lower edge (a letter's block has no
+lines, and no printing authority or date). A block taller than a page
 holds beside a line of the body (21 lines on the standard page) is
 refused: floated at the foot of the page, the rest would be lost.
 
@@ -43,10 +44,11 @@ def full_date(text):
     return "%d年%d月%d日" % (year, month, day)
 
 
-def add_record_block(body, geometry, official, addressees=None):
+def add_record_block(body, geometry, official, addressees=None, lines=True):
     """The record block at the foot of the last page; `addressees`, the
     addressees' text when they moved here from under the title ("A，B。"),
-    stand above the copies with no line between them."""
+    stand above the copies with no line between them. Without `lines`, the
+    block has none (a letter's)."""
     copies = [name for name in official.get("copies_to") or [] if name]
     printed_by, printed_on = official.get("printed_by"), official.get("printed_on")
     if not (copies or printed_by or printed_on or addressees):
@@ -68,7 +70,7 @@ def add_record_block(body, geometry, official, addressees=None):
         text = (printed_by or "") + ("\t" + date if date else "")
         rows.append(_row(geometry, text, left=character, right=character, tab=geometry.width - character))
 
-    table = w("tbl", _table_properties(geometry.left, geometry.width), *rows)
+    table = w("tbl", _table_properties(geometry.left, geometry.width, lines), *rows)
     # A floating table is anchored to the paragraph after it: an empty one,
     # one twip high.
     anchor = w("p", w("pPr", w("spacing", before=0, after=0, line=20, lineRule="exact"),
@@ -100,8 +102,10 @@ def _check_it_fits(geometry, official, addressees, copies, character):
 
 
 @functools.lru_cache(maxsize=16)
-def _table_properties(left, width):
+def _table_properties(left, width, lines=True):
     def line(side, eighths):
+        if not lines:
+            return w(side, val="nil")
         return w(side, val="single", sz=eighths, space=0, color=BLACK)
 
     return w(

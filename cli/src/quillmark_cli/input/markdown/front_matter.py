@@ -1,7 +1,7 @@
 """The YAML front matter of a Markdown input: the template, whether links
 become hyperlinks, which template style each kind of block uses, and the
-`official` mapping (masthead and record block), each checked with its
-place."""
+`official` mapping (the document's format, masthead, signature, record
+block and the rest), each checked with its place."""
 
 import datetime
 import re
@@ -38,11 +38,12 @@ FRONT_MATTER_KEYS = ("template", "markdown", "styles", "official")
 # A template with a title style of its own for official documents has its
 # titles written in it.
 OFFICIAL_TITLE_STYLE = "公文标题"
-OFFICIAL_KEYS = ("authority", "number", "signer", "copy_number", "secrecy", "urgency", "addressees", "attachments",
-                 "seal", "seal_image", "signer_title", "note", "copies_to", "printed_by", "printed_on")
+OFFICIAL_KEYS = ("format", "authority", "number", "order_number", "signer", "copy_number", "secrecy", "urgency",
+                 "addressees", "attachments", "seal", "seal_image", "signer_title", "note", "attendees", "absent",
+                 "observers", "copies_to", "printed_by", "printed_on")
 # Keys whose value may be a list (of names), and keys whose value must be.
 LIST_KEYS = ("addressees", "authority")
-ALWAYS_LISTS = ("copies_to", "attachments")
+ALWAYS_LISTS = ("copies_to", "attachments", "attendees", "absent", "observers")
 
 # Broken YAML whose first line is a key is front matter gone wrong, not
 # Markdown that happens to sit between two --- lines.
