@@ -20,6 +20,7 @@ class Outcome:
     data: Optional[bytes] = None
     file_name: Optional[str] = None  # the name the generator gave its File
     warnings: List[str] = field(default_factory=list)  # lines about what the input lost
+    where: Optional[str] = None  # the place in the input the message names, for bad input
 
 
 @dataclass
@@ -76,7 +77,7 @@ def convert(source, template, markdown):
         description, warnings = describe(source, template)
         loaded = load_description(description, template, markdown)
     except InputError as error:
-        return Outcome(error.status, str(error), warnings=warnings)
+        return Outcome(error.status, str(error), warnings=warnings, where=error.where)
 
     # Imported here so that --help and --print-schema work without the modules.
     from tolvek.doc.generator.generate.generators.quillmark import Quillmark
