@@ -86,3 +86,81 @@ def alive(pid):
     except OSError:
         return False
     return state != "Z"
+
+
+class Server:
+    """`quillmark serve` running in a process of its own on loopback."""
+
+    def __init__(self, *arguments, environment=None, ready_renderers=True):
+        import subprocess
+        import tempfile
+
+        self.port = free_port()
+        self.url = "http://127.0.0.1:%d" % self.port
+        self.log = tempfile.TemporaryFile()  # read by output(); a pipe nobody reads would stop the server
+        self.process = subprocess.Popen(
+            [sys.executable, "-m", "quillmark_cli", "serve", "--port", str(self.port), *arguments],
+            stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT,
+            env=dict(os.environ, **(environment or {})))
+        self.ready_renderers = ready_renderers
+
+    def health(self):
+        import httpx
+
+        return httpx.get(self.url + "/api/health", timeout=5).json()
+
+    def wait(self, seconds=120):
+        """Waits until the server answers (and, where they can start, its
+        LibreOffices are ready)."""
+        import time
+
+        import httpx
+
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            assert self.process.poll() is None, self.output()
+            try:
+                state = self.health()["libreoffice"]
+            except (httpx.HTTPError, ValueError):
+                time.sleep(0.1)
+                continue
+            if not (self.ready_renderers and state["available"]) or state["ready"] == state["renderers"]:
+                return self
+            time.sleep(0.1)
+        raise AssertionError("the server did not become ready")
+
+    def stop(self, seconds=60):
+        """SIGTERM; the exit status. Every process below the server must be
+        gone by then."""
+        import signal
+        import time
+
+        below = descendants(self.process.pid)
+        self.process.send_signal(signal.SIGTERM)
+        status = self.process.wait(seconds)
+        deadline = time.monotonic() + 10  # multiprocessing's resource tracker ends a moment after the server
+        while [pid for pid in below if alive(pid)] and time.monotonic() < deadline:
+            time.sleep(0.05)
+        assert [pid for pid in below if alive(pid)] == []
+        return status
+
+    def output(self):
+        """What the server has logged so far."""
+        if self.log.closed:
+            return self.logged
+        self.log.seek(0)
+        return self.log.read().decode("utf-8", "replace")
+
+    def __enter__(self):
+        return self.wait()
+
+    def __exit__(self, *exc):
+        try:
+            if self.process.poll() is None:
+                self.stop()
+        finally:
+            if self.process.poll() is None:
+                self.process.kill()
+                self.process.wait()
+            self.logged = self.output()
+            self.log.close()

@@ -6,11 +6,13 @@ scales by adding workers or instances behind a load balancer."""
 from contextlib import asynccontextmanager
 
 from starlette.applications import Starlette
+from starlette.concurrency import run_in_threadpool
 from starlette.middleware import Middleware
 from starlette.routing import Mount, Route
 from starlette.staticfiles import StaticFiles
 
 from quillmark_cli.service import api
+from quillmark_cli.service.converting import convert_body
 from quillmark_cli.service.editor_page import STATIC, editor_page
 from quillmark_cli.service.headers import SecurityHeaders
 from quillmark_cli.service.rendering.pool import RendererPool
@@ -31,13 +33,12 @@ def create_app(settings=None):
 
     @asynccontextmanager
     async def lifespan(app):
-        # Imported now, before the first request: the first conversion then
-        # costs what every other does.
-        from quillmark_cli.conversion import prepare_workers
-        from quillmark_cli.conversion import Source
+        # The bundled notice, converted now and rendered by each LibreOffice
+        # as it starts: the first request then costs what every other does.
+        from quillmark_cli.planning import BUNDLED_EXAMPLE
 
-        prepare_workers([Source(None, b"", True, "")])
-        await app.state.pool.start()
+        notice = await run_in_threadpool(convert_body, BUNDLED_EXAMPLE.read_bytes(), True)
+        await app.state.pool.start(notice.data)
         try:
             yield
         finally:

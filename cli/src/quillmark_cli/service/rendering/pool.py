@@ -7,11 +7,12 @@ started again while the next request waits for it."""
 import asyncio
 import logging
 import math
+import shutil
 import time
 from collections import deque
 
 from quillmark_cli.service.rendering.renderer import (
-    INSTALL_HINT, PDF_EXPORT, Renderer, RenderFailed, find_uno_python,
+    INSTALL_HINT, PDF_EXPORT, Renderer, RenderError, RenderFailed, find_uno_python,
 )
 
 log = logging.getLogger("quillmark.serve")
@@ -46,13 +47,14 @@ class RendererPool:
         from quillmark_cli.output.pdf_rendering import find_libreoffice
 
         self.settings = settings
-        self.program = settings.libreoffice or find_libreoffice() if settings.renderers > 0 else None
+        given = settings.libreoffice
+        self.program = (shutil.which(given) if given else find_libreoffice()) if settings.renderers > 0 else None
         self.uno_python = None
         self.problem = None
         if settings.renderers < 1:
             self.problem = "rendering is turned off (--renderers 0): the server gives .docx only"
         elif self.program is None:
-            self.problem = INSTALL_HINT
+            self.problem = INSTALL_HINT if not given else "%s: no such program" % given
         else:
             self.uno_python = find_uno_python(self.program, settings.uno_python)
             if self.uno_python is None:
@@ -63,6 +65,7 @@ class RendererPool:
         self.busy = 0
         self.durations = deque(maxlen=32)
         self._idle = None
+        self._warm_up = None
         self._tasks = []
         self._closing = False
 
@@ -70,10 +73,13 @@ class RendererPool:
     def available(self):
         return self.problem is None
 
-    async def start(self):
+    async def start(self, warm_up=None):
         """Starts the LibreOffices in the background: requests wait for the
-        first that is ready."""
+        first that is ready. Each renders the package `warm_up` before it
+        takes requests, so that the first request waits no longer than the
+        others."""
         self._idle = asyncio.Queue()
+        self._warm_up = warm_up
         if not self.available:
             log.warning("no preview or PDF: %s", self.problem)
             return
@@ -89,6 +95,10 @@ class RendererPool:
         while not self._closing:
             try:
                 await slot.renderer.start()
+                if self._warm_up is not None:
+                    await slot.renderer.render(self._warm_up, PDF_EXPORT, self.settings.start_seconds)
+            except RenderError:
+                pass  # it runs, and will say so again for a request
             except RenderFailed as error:
                 pause = _RESTART_PAUSES[min(failures, len(_RESTART_PAUSES) - 1)]
                 failures += 1

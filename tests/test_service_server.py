@@ -1,0 +1,87 @@
+"""`quillmark serve` as a process on loopback: concurrent requests get the
+command's packages, workers share the load, and SIGTERM lets the requests
+in flight finish, then ends every process below the server."""
+
+import signal
+import sys
+import threading
+import time
+from concurrent.futures import ThreadPoolExecutor
+
+import pytest
+
+from service_support import RENDER_REASON, Server, members, renders, require_web_stack
+
+require_web_stack()
+
+import httpx  # noqa: E402
+
+from test_cli import EXAMPLES, run  # noqa: E402
+
+MARKDOWN = {"Content-Type": "text/markdown"}
+NOTICE = (EXAMPLES / "notice.md").read_bytes()
+
+
+@pytest.fixture(scope="module")
+def expected(tmp_path_factory):
+    """The command's package for the notice."""
+    directory = tmp_path_factory.mktemp("command")
+    (directory / "notice.md").write_bytes(NOTICE)
+    assert run("notice.md", "-o", "notice.docx", cwd=directory).returncode == 0
+    return members((directory / "notice.docx").read_bytes())
+
+
+@pytest.mark.parametrize("workers", [1, 2])
+def test_concurrent_requests_get_the_command_s_package(expected, workers):
+    with Server("--workers", str(workers), "--renderers", "0") as server:
+        with httpx.Client(base_url=server.url, timeout=60) as client:
+            def post(_):
+                return client.post("/api/docx", content=NOTICE, headers=MARKDOWN)
+
+            with ThreadPoolExecutor(8) as pool:
+                responses = list(pool.map(post, range(24)))
+        assert [response.status_code for response in responses] == [200] * 24
+        assert all(members(response.content) == expected for response in responses)
+        assert server.stop() in (0, -signal.SIGTERM)  # uvicorn ends as the signal would, after its shutdown
+    logged = [line for line in server.output().splitlines() if " POST /api/docx " in line]
+    assert len(logged) == 24 and all(" 200 " in line for line in logged)
+
+
+def test_a_body_over_the_limit_is_refused_before_it_is_read():
+    with Server("--renderers", "0", "--max-body", "1K") as server:
+        response = httpx.post(server.url + "/api/docx", content=b"x" * 2048, headers=MARKDOWN)
+        assert response.status_code == 413
+
+
+@pytest.mark.skipif(not renders(), reason=RENDER_REASON)
+def test_sigterm_finishes_the_render_in_flight_and_leaves_no_process():
+    with Server("--renderers", "1") as server:
+        state = server.health()["libreoffice"]
+        assert state["ready"] == 1
+        results = []
+
+        def post():
+            results.append(httpx.post(server.url + "/api/pdf", content=NOTICE, headers=MARKDOWN, timeout=60))
+
+        thread = threading.Thread(target=post)
+        thread.start()
+        deadline = time.monotonic() + 60
+        while server.health()["libreoffice"]["busy"] == 0:
+            assert thread.is_alive() and time.monotonic() < deadline, "the render was not seen in flight"
+        status = server.stop()  # asserts that nothing is left below the server
+        thread.join(60)
+        assert results[0].status_code == 200 and results[0].content.startswith(b"%PDF")
+        assert status in (0, -signal.SIGTERM)
+    assert "Application shutdown complete" in server.output()
+
+
+def test_without_libreoffice_docx_still_and_the_health_says_how_to_install_it(tmp_path):
+    bare = tmp_path / "bin"  # a PATH with this Python and no soffice
+    bare.mkdir()
+    (bare / "python3").symlink_to(sys.executable)
+    with Server(environment={"PATH": str(bare)}) as server:
+        state = server.health()["libreoffice"]
+        assert state["available"] is False and "apt-get install libreoffice-writer-nogui" in state["problem"]
+        assert httpx.post(server.url + "/api/docx", content=NOTICE, headers=MARKDOWN).status_code == 200
+        response = httpx.post(server.url + "/api/pdf", content=NOTICE, headers=MARKDOWN)
+        assert response.status_code == 503 and response.json()["error"] == "no-renderer"
