@@ -84,7 +84,10 @@
           marked.push(editor.addLineClass(item.line - 1, "background", "problem-line"));
         }
       }
-      entry.appendChild(document.createTextNode(item.message));
+      var text = document.createElement("span");
+      text.className = "message";
+      text.textContent = item.message;
+      entry.appendChild(text);
       list.appendChild(entry);
     });
     container.hidden = items.length === 0;
@@ -189,10 +192,23 @@
     timer = setTimeout(render, delay);
   }
 
+  // The line after the front matter (whose YAML comments look like headings).
+  function bodyStart() {
+    if (!/^---\s*$/.test(editor.getLine(0))) {
+      return 0;
+    }
+    for (var line = 1; line < editor.lineCount(); line++) {
+      if (/^(---|\.\.\.)\s*$/.test(editor.getLine(line))) {
+        return line + 1;
+      }
+    }
+    return 0;
+  }
+
   // The download's name: the notice's title, where it has one.
   function fileName(extension) {
     var title = "";
-    for (var line = 0; line < editor.lineCount(); line++) {
+    for (var line = bodyStart(); line < editor.lineCount(); line++) {
       var text = editor.getLine(line);
       if (/^# /.test(text)) {
         title = text.slice(2).replace(/[\\/:*?"<>|\u0000-\u001f]/g, "").trim().slice(0, 80);
