@@ -124,8 +124,9 @@ class TestProblems:
         import quillmark_cli.input.markdown.front_matter as front_matter
 
         monkeypatch.setattr(front_matter, "read_file", lambda path: opened.append(path) or b"{}")
-        for named in (str(template), "template.json", "../../../etc/passwd"):
-            data = ("---\ntemplate: %s\n---\n\n# Title\n" % named).encode()
+        for key, named in (("template", str(template)), ("template", "template.json"),
+                           ("template", "../../../etc/passwd"), ('"templat\\x65"', "template.json")):
+            data = ("---\n%s: %s\n---\n\n# Title\n" % (key, named)).encode()
             response = client.post("/api/docx", content=data, headers=MARKDOWN)
             assert response.status_code == 422
             [problem] = response.json()["problems"]

@@ -50,9 +50,15 @@ def _text(body):
 
 
 def _named_template(text):
+    """The template path the front matter names, read as the converter
+    reads it. Front matter can only name one with the word "template" in
+    it, or with a backslash escape that spells the word out; text with
+    neither is not parsed twice."""
+    if text is None or ("template" not in text and "\\" not in text):
+        return None
     from quillmark_cli.input.markdown.front_matter import front_matter_template
 
-    return front_matter_template(text) if text is not None else None
+    return front_matter_template(text)
 
 
 def convert_body(body, markdown_format):
