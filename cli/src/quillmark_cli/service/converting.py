@@ -49,12 +49,20 @@ def _text(body):
         return None  # conversion reports it
 
 
+def _may_name_a_template(text):
+    """Whether YAML front matter in `text` could have a template key: one
+    needs the word "template" on a line that is not a comment (a line whose
+    first character is # holds no key, in block or in flow style), or a
+    backslash escape in a double-quoted key that spells the word out."""
+    if "\\" in text:
+        return True
+    return any("template" in line and not line.lstrip().startswith("#") for line in text.splitlines())
+
+
 def _named_template(text):
     """The template path the front matter names, read as the converter
-    reads it. Front matter can only name one with the word "template" in
-    it, or with a backslash escape that spells the word out; text with
-    neither is not parsed twice."""
-    if text is None or ("template" not in text and "\\" not in text):
+    reads it; text that cannot name one is not parsed twice."""
+    if text is None or not _may_name_a_template(text):
         return None
     from quillmark_cli.input.markdown.front_matter import front_matter_template
 
