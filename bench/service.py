@@ -13,6 +13,7 @@
 
     python bench/service.py            # writes bench/results/service.{json,md}
     python bench/service.py --quick
+    python bench/service.py --screenshot docs/service-editor.png
 
 Every request goes to 127.0.0.1, and every loop is bounded in count and
 time.
@@ -209,24 +210,50 @@ def edit_to_image(edits):
     return {"preview_ms": summary(latencies), "browser_ms": browser, "command_pdf_ms": summary(command)}
 
 
-def _in_the_browser(url, edits):
-    """Last keystroke to new page image in the editor page, or None where
-    Chromium, chromedriver or Selenium is missing."""
+def _chromium():
+    """A headless Chromium driven by Selenium, or None where Chromium,
+    chromedriver or Selenium is missing."""
     if not (shutil.which("chromium") and shutil.which("chromedriver")):
         return None
     try:
         from selenium import webdriver
         from selenium.webdriver.chrome.service import Service
-        from selenium.webdriver.common.action_chains import ActionChains
-        from selenium.webdriver.support.ui import WebDriverWait
     except ImportError:
         return None
-    os.environ["SE_OFFLINE"] = "true"
+    os.environ["SE_OFFLINE"] = "true"  # Selenium Manager downloads nothing
     options = webdriver.ChromeOptions()
     options.binary_location = shutil.which("chromium")
-    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1400,900"):
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1400,900", "--lang=en-US"):
         options.add_argument(argument)
-    driver = webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
+    return webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
+
+
+def screenshot(path):
+    """The editor page on the bundled notice, as a PNG at `path`."""
+    from selenium.webdriver.support.ui import WebDriverWait
+
+    server = Server("--renderers", "1")
+    driver = _chromium()
+    try:
+        driver.get(server.url)
+        WebDriverWait(driver, 120).until(
+            lambda d: d.find_element("id", "status").text.startswith("Up to date"))
+        time.sleep(0.5)
+        driver.save_screenshot(str(path))
+    finally:
+        driver.quit()
+        server.stop()
+
+
+def _in_the_browser(url, edits):
+    """Last keystroke to new page image in the editor page, or None where
+    Chromium, chromedriver or Selenium is missing."""
+    driver = _chromium()
+    if driver is None:
+        return None
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.support.ui import WebDriverWait
+
     # The page's own clock: the keystroke, and the first page image loaded
     # after it.
     watch = ("window.typedAt = null; window.shownAt = null;"
@@ -295,7 +322,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--quick", action="store_true", help="fewer requests, shorter loads")
     parser.add_argument("--clients", type=int, default=16, help="concurrent clients for the throughput")
+    parser.add_argument("--screenshot", metavar="PNG", help="only take a screenshot of the editor page")
     args = parser.parse_args()
+    if args.screenshot:
+        return screenshot(args.screenshot)
     requests, seconds, edits = (60, 5, 9) if args.quick else (300, 20, 30)
     results = {
         "machine": {"cpus": os.cpu_count(), "load_average": os.getloadavg(), "python": sys.version.split()[0]},
