@@ -79,6 +79,13 @@ def descendants(pid):
     return found
 
 
+def command_line(pid):
+    try:
+        return Path("/proc/%d/cmdline" % pid).read_bytes()
+    except OSError:
+        return b""
+
+
 def alive(pid):
     """Whether `pid` runs (a zombie, dead but not reaped, does not)."""
     try:

@@ -256,6 +256,12 @@ class TestThePage:
             assert fetched.status_code == 200 and fetched.content, asset
         assert client.get("/static/vendor/codemirror/LICENSE").status_code == 200
 
+    @pytest.mark.parametrize("path", ["/static/..%2fapp.py", "/static/%2e%2e/app.py", "/static/../app.py",
+                                      "/static/%2e%2e%2f%2e%2e%2fconversion.py", "/static//etc/passwd"])
+    def test_static_files_stay_in_their_folder(self, client, path):
+        response = client.get(path)
+        assert response.status_code == 404 and b"import" not in response.content and b"root:" not in response.content
+
 
 def test_one_log_line_per_request(client, caplog):
     with caplog.at_level(logging.INFO, logger="quillmark.serve.requests"):

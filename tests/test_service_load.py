@@ -11,11 +11,10 @@ import asyncio
 import os
 import signal
 import time
-from pathlib import Path
 
 import pytest
 
-from service_support import RENDER_REASON, Server, alive, descendants, renders, require_web_stack
+from service_support import RENDER_REASON, Server, alive, command_line, descendants, renders, require_web_stack
 
 require_web_stack()
 
@@ -61,14 +60,7 @@ def test_fifty_clients_posting_notices_for_docx_get_no_failure():
 
 
 def _offices(server):
-    return [pid for pid in descendants(server.process.pid) if b"soffice.bin" in _command_line(pid)]
-
-
-def _command_line(pid):
-    try:
-        return Path("/proc/%d/cmdline" % pid).read_bytes()
-    except OSError:
-        return b""
+    return [pid for pid in descendants(server.process.pid) if b"soffice.bin" in command_line(pid)]
 
 
 @pytest.mark.skipif(not renders(), reason=RENDER_REASON)

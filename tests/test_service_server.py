@@ -10,7 +10,9 @@ from concurrent.futures import ThreadPoolExecutor
 
 import pytest
 
-from service_support import RENDER_REASON, Server, members, renders, require_web_stack
+from service_support import (
+    RENDER_REASON, Server, alive, command_line, descendants, members, renders, require_web_stack,
+)
 
 require_web_stack()
 
@@ -85,3 +87,16 @@ def test_without_libreoffice_docx_still_and_the_health_says_how_to_install_it(tm
         assert httpx.post(server.url + "/api/docx", content=NOTICE, headers=MARKDOWN).status_code == 200
         response = httpx.post(server.url + "/api/pdf", content=NOTICE, headers=MARKDOWN)
         assert response.status_code == 503 and response.json()["error"] == "no-renderer"
+
+
+@pytest.mark.skipif(not renders(), reason=RENDER_REASON)
+def test_a_killed_server_takes_its_libreoffice_with_it():
+    with Server("--renderers", "1") as server:
+        below = descendants(server.process.pid)
+        assert any(b"soffice" in command_line(pid) for pid in below)
+        server.process.kill()  # SIGKILL: no shutdown runs
+        server.process.wait(10)
+        deadline = time.monotonic() + 20
+        while [pid for pid in below if alive(pid)] and time.monotonic() < deadline:
+            time.sleep(0.1)
+        assert [command_line(pid) for pid in below if alive(pid)] == []

@@ -6,7 +6,7 @@ CONTENT_SECURITY_POLICY = "; ".join((
     "default-src 'none'",
     "script-src 'self'",
     "style-src 'self'",
-    "img-src 'self' data: blob:",
+    "img-src 'self' data:",
     "connect-src 'self'",
     "base-uri 'none'",
     "form-action 'none'",
