@@ -3,6 +3,8 @@ command's packages, workers share the load, and SIGTERM lets the requests
 in flight finish, then ends every process below the server."""
 
 import signal
+import socket
+import subprocess
 import sys
 import threading
 import time
@@ -100,3 +102,13 @@ def test_a_killed_server_takes_its_libreoffice_with_it():
         while [pid for pid in below if alive(pid)] and time.monotonic() < deadline:
             time.sleep(0.1)
         assert [command_line(pid) for pid in below if alive(pid)] == []
+
+
+def test_a_taken_port_is_one_line_and_status_1():
+    with socket.socket() as taken:
+        taken.bind(("127.0.0.1", 0))
+        taken.listen()
+        done = subprocess.run([sys.executable, "-m", "quillmark_cli", "serve", "--renderers", "0", "--port",
+                               str(taken.getsockname()[1])], capture_output=True, text=True, timeout=120)
+    assert done.returncode == 1
+    assert [line for line in done.stderr.splitlines() if "ERROR" in line][0].endswith("address already in use")

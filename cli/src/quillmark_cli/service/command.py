@@ -139,10 +139,13 @@ def main(argv=None):
         log.warning("listening on %s: whoever reaches this machine there can use the server", args.host)
     options = dict(host=args.host, port=args.port, log_config=log_config(args.log_level), access_log=False,
                    server_header=False, timeout_graceful_shutdown=int(args.settings.render_seconds) + 5)
-    if args.workers > 1:
-        os.environ[ENVIRONMENT_KEY] = args.settings.to_environment()
-        uvicorn.run("quillmark_cli.service.app:app_from_environment", factory=True, workers=args.workers,
-                    **options)
-    else:
-        uvicorn.run(create_app(args.settings), **options)
+    try:
+        if args.workers > 1:
+            os.environ[ENVIRONMENT_KEY] = args.settings.to_environment()
+            uvicorn.run("quillmark_cli.service.app:app_from_environment", factory=True, workers=args.workers,
+                        **options)
+        else:
+            uvicorn.run(create_app(args.settings), **options)
+    except SystemExit as stop:  # uvicorn's own statuses (3: the port is taken, say), logged by it
+        return FAILED_STATUS if stop.code else 0
     return 0
