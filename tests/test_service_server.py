@@ -38,6 +38,7 @@ def expected(tmp_path_factory):
 @pytest.mark.parametrize("workers", [1, 2])
 def test_concurrent_requests_get_the_command_s_package(expected, workers):
     with Server("--workers", str(workers), "--renderers", "0") as server:
+        assert "--renderers 0" in server.health()["libreoffice"]["problem"]  # the workers have the settings
         with httpx.Client(base_url=server.url, timeout=60) as client:
             def post(_):
                 return client.post("/api/docx", content=NOTICE, headers=MARKDOWN)

@@ -7,6 +7,7 @@ each problem's place and the command's message; errors are JSON with an
 
 import base64
 import json
+from pathlib import PurePosixPath
 from urllib.parse import quote
 
 from starlette.concurrency import run_in_threadpool
@@ -114,7 +115,10 @@ def _download(data, media_type, file_name, warnings):
 
 
 def _disposition(file_name):
-    fallback = file_name if file_name.isascii() and '"' not in file_name and "\\" not in file_name else "output"
+    """The name as it is (RFC 6266's filename*), and a plain one for older
+    clients where it is not plain ASCII."""
+    plain = file_name.isascii() and file_name.isprintable() and not set(file_name) & set('"\\;')
+    fallback = file_name if plain else "output" + PurePosixPath(file_name).suffix
     return "attachment; filename=\"%s\"; filename*=UTF-8''%s" % (fallback, quote(file_name, safe=""))
 
 
