@@ -140,6 +140,16 @@ class TestProblems:
         assert body["problems"][0]["line"] == 5
 
 
+def test_a_generator_failure_is_500_with_the_command_s_message(client, tmp_path):
+    style = {"name": "正文", "font": {"name": "f", "color": "000000", "size": 10}}
+    data = json.dumps(dict(minimal(), template={"styles": [style, style]})).encode()
+    response = client.post("/api/docx", content=data, headers=JSON)
+    assert response.status_code == 500 and response.json()["error"] == "failed"
+    (tmp_path / "in.json").write_bytes(data)
+    said = run("in.json", cwd=tmp_path)
+    assert said.returncode == 1 and said.stderr == "in.json: %s\n" % response.json()["message"]
+
+
 class TestRefusals:
     def test_a_body_over_the_limit_is_413_announced_or_not(self, client):
         big = b"# x\n\n" + b"a" * (64 * 1024)
