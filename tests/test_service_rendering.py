@@ -87,6 +87,7 @@ def test_pages_as_png_and_the_preview(client):
 
     preview = client.post("/api/preview?dpi=50", content=NOTICE, headers=MARKDOWN).json()
     assert [(page["width"], page["height"]) for page in preview["pages"]] == [image.size] * 2
+    assert preview["page_count"] == 2
     assert preview["warnings"][0]["line"] == 42
 
 

@@ -25,6 +25,7 @@ PDF = "application/pdf"
 PNG = "image/png"
 FORMATS = {DOCX: "docx", PDF: "pdf", PNG: "png"}
 DEFAULT_DPI, MIN_DPI, MAX_DPI = 96, 24, 300
+PREVIEW_PAGES = 30  # drawn for the preview; a longer document says how many it has
 # Warnings go with a download in this header, as JSON in ASCII, up to this size.
 WARNINGS_HEADER, WARNINGS_HEADER_LIMIT = "Quillmark-Warnings", 4096
 
@@ -147,7 +148,7 @@ async def png(request):
     converted = await _converted(request)
     document = await _pdf(request, converted)
     try:
-        [(_, _, image)] = await run_in_threadpool(page_images, document, dpi, [page])
+        _, [(_, _, image)] = await run_in_threadpool(page_images, document, dpi, [page])
     except NoSuchPage as missing:
         raise BadParameter("page: %s" % missing) from None
     return _download(image, PNG, _named(converted.file_name, "-page-%d.png" % page), converted.warnings)
@@ -186,10 +187,10 @@ async def preview(request):
     dpi = _integer(request, "dpi", DEFAULT_DPI, MIN_DPI, MAX_DPI)
     converted = await _converted(request)
     document = await _pdf(request, converted)
-    images = await run_in_threadpool(page_images, document, dpi)
+    count, images = await run_in_threadpool(page_images, document, dpi, None, PREVIEW_PAGES)
     pages = [{"width": width, "height": height, "png": base64.b64encode(image).decode("ascii")}
              for width, height, image in images]
-    return JSONResponse({"pages": pages, "warnings": converted.warnings})
+    return JSONResponse({"pages": pages, "page_count": count, "warnings": converted.warnings})
 
 
 async def health(request):

@@ -114,6 +114,8 @@ def description():
                     "pages": {"type": "array", "items": {"type": "object", "properties": {
                         "width": {"type": "integer"}, "height": {"type": "integer"},
                         "png": {"type": "string", "contentEncoding": "base64"}}}},
+                    "page_count": {"type": "integer", "description": "the document's pages; the first 30 are "
+                                                                        "drawn"},
                     "warnings": {"type": "array", "items": _WARNING}}}, "the pages")}), [_DPI]),
             "/api/schema": {"get": {"summary": "The JSON Schema of a JSON description", "responses": {
                 "200": {"description": "the schema", "content": {"application/schema+json": {}}}}}},

@@ -12,27 +12,17 @@ class NoSuchPage(Exception):
     """A page number past the document's last page."""
 
 
-def page_count(pdf):
-    import pypdfium2
-
-    with _LOCK:
-        document = pypdfium2.PdfDocument(pdf)
-        try:
-            return len(document)
-        finally:
-            document.close()
-
-
-def page_images(pdf, dpi, pages=None):
-    """[(width, height, PNG bytes)] for the pages of `pdf` numbered in
-    `pages` (from 1; all when None), drawn at `dpi`."""
+def page_images(pdf, dpi, pages=None, at_most=None):
+    """(the number of pages, [(width, height, PNG bytes)]) for the pages of
+    `pdf` numbered in `pages` (from 1), or for the first `at_most` pages
+    when `pages` is None, drawn at `dpi`."""
     import pypdfium2
 
     with _LOCK:
         document = pypdfium2.PdfDocument(pdf)
         try:
             count = len(document)
-            numbers = range(1, count + 1) if pages is None else pages
+            numbers = range(1, min(count, at_most or count) + 1) if pages is None else pages
             images = []
             for number in numbers:
                 if not 1 <= number <= count:
@@ -48,6 +38,6 @@ def page_images(pdf, dpi, pages=None):
                 # Pages are mostly white: the fastest compression costs little in size.
                 image.save(out, format="PNG", compress_level=1)
                 images.append((image.width, image.height, out.getvalue()))
-            return images
+            return count, images
         finally:
             document.close()

@@ -127,8 +127,11 @@
       showProblems([], body.warnings);
       showMessage("");
       showPages(body.pages);
-      say("Up to date: " + body.pages.length + (body.pages.length === 1 ? " page" : " pages") +
-          ", rendered in " + Math.round(performance.now() - started) + " ms");
+      var count = body.page_count === 1 ? "1 page" : body.page_count + " pages";
+      if (body.pages.length < body.page_count) {
+        count += ", the first " + body.pages.length + " shown";
+      }
+      say("Up to date: " + count + ", rendered in " + Math.round(performance.now() - started) + " ms");
       return;
     }
     pages.classList.add("stale");
