@@ -27,6 +27,8 @@ from test_cli import EXAMPLES, run  # noqa: E402
 
 MARKDOWN = {"Content-Type": "text/markdown"}
 NOTICE = (EXAMPLES / "notice.md").read_bytes()
+# Some twenty pages: a render that lasts long enough to be caught in flight.
+LONG = NOTICE + "".join("\n\n## 第%d节\n\n%s" % (n, "安全生产检查工作的有关事项。" * 60) for n in range(40)).encode()
 
 
 def wait_ready(client, seconds=120):
@@ -93,7 +95,7 @@ def test_pages_as_png_and_the_preview(client):
 
 def _in_thread(client, path, results):
     def post():
-        results.append(client.post(path, content=NOTICE, headers=MARKDOWN))
+        results.append(client.post(path, content=LONG, headers=MARKDOWN))
 
     thread = threading.Thread(target=post)
     thread.start()

@@ -24,6 +24,8 @@ from test_cli import EXAMPLES, run  # noqa: E402
 
 MARKDOWN = {"Content-Type": "text/markdown"}
 NOTICE = (EXAMPLES / "notice.md").read_bytes()
+# Some twenty pages: a render that lasts long enough to be caught in flight.
+LONG = NOTICE + "".join("\n\n## 第%d节\n\n%s" % (n, "安全生产检查工作的有关事项。" * 60) for n in range(40)).encode()
 
 
 @pytest.fixture(scope="module")
@@ -66,7 +68,7 @@ def test_sigterm_finishes_the_render_in_flight_and_leaves_no_process():
         results = []
 
         def post():
-            results.append(httpx.post(server.url + "/api/pdf", content=NOTICE, headers=MARKDOWN, timeout=60))
+            results.append(httpx.post(server.url + "/api/pdf", content=LONG, headers=MARKDOWN, timeout=60))
 
         thread = threading.Thread(target=post)
         thread.start()
