@@ -111,9 +111,13 @@ def open_page(driver, server):
 
 
 def problems(driver):
-    """(the place shown, the message) of each problem listed."""
-    return [(item.find_element(By.CSS_SELECTOR, ".place").text, item.find_element(By.CSS_SELECTOR, ".message").text)
-            for item in driver.find_elements(By.CSS_SELECTOR, "#problem-list li")]
+    """(the place shown, the message) of each problem listed, read at one
+    moment (the list is made anew as answers come)."""
+    return [tuple(item) for item in driver.execute_script(
+        "return Array.from(document.querySelectorAll('#problem-list li'), function (item) {"
+        "  var place = item.querySelector('.place');"
+        "  return [place ? place.textContent : null, item.querySelector('.message').textContent];"
+        "});")]
 
 
 def test_a_new_heading_changes_the_page_image(page, server):
