@@ -17,7 +17,8 @@ find_python() {
 
 # setup_venv PYTHON [EXTRA_REQUIREMENTS...]: prints the path of a virtual
 # environment under .venv/ holding the host stand-in, the generator modules
-# built from this checkout (warnings are errors) and the command-line tool.
+# built from this checkout (warnings are errors) and the command-line tool
+# with its server (quillmark serve, on Python 3.9 and later).
 setup_venv() {
   local python=$1 version venv
   shift
@@ -30,7 +31,7 @@ setup_venv() {
       "$venv/bin/python" -m pip install -q "$root" \
         --config-settings=cmake.define.TOLVEK_WERROR=ON \
         --config-settings=build-dir="$root/build/py$version" &&
-      "$venv/bin/python" -m pip install -q "$root/cli"
+      "$venv/bin/python" -m pip install -q "$root/cli[serve]"
   } >&2 || return 1
   echo "$venv"
 }

@@ -20,6 +20,7 @@ class Outcome:
     data: Optional[bytes] = None
     file_name: Optional[str] = None  # the name the generator gave its File
     warnings: List[str] = field(default_factory=list)  # lines about what the input lost
+    where: Optional[str] = None  # the place in the input the message names, for bad input
 
 
 @dataclass
@@ -105,7 +106,7 @@ def _convert(source, template, markdown):
         loaded = loaded._replace(official=check_format(loaded.official, source.markdown_format))
         files = read_official_files(loaded.official, source.folder, loaded.template, source.markdown_format)
     except InputError as error:
-        return Outcome(error.status, str(error), warnings=warnings)
+        return Outcome(error.status, str(error), warnings=warnings, where=error.where)
     del description  # not kept while the package is made
     warnings = warnings + ["%s: %s" % (source.name, line) for line in files.warnings + _replaced_signatures(loaded)]
 
@@ -124,7 +125,7 @@ def _convert(source, template, markdown):
                        attachments)
     except DoesNotFit as error:  # the input asks for more than a page holds
         where = ("front matter: official: %s" if source.markdown_format else "official.%s") % error.where
-        return Outcome(BAD_INPUT, str(InputError(where, error.message)), warnings=warnings)
+        return Outcome(BAD_INPUT, str(InputError(where, error.message)), warnings=warnings, where=where)
     except MemoryError:
         raise
     except Exception as error:  # reported with its type, as the generator or the layout raised it

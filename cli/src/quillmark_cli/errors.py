@@ -17,8 +17,8 @@ class InputError(Exception):
 
     def __init__(self, where, message):
         super().__init__("%s: %s" % (where, message) if where else message)
-        self.where = where
-        self.message = message
+        self.where = where  # the place, as the message names it, or None
+        self.detail = message  # the message without its place
 
 
 class ReadFailure(InputError):

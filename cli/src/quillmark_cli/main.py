@@ -47,8 +47,10 @@ def parse_arguments(argv):
         prog="quillmark",
         description="Convert JSON or Markdown documents into Word (.docx) packages, or into PDF. "
                     "With no INPUT, the bundled example, an official notice, is converted into output.docx.",
-        epilog="Exit status: 0 when every input was converted, 2 for bad input or usage, 1 when the generator, "
-               "the file system or LibreOffice failed, 130/143/129 when interrupted (SIGINT/SIGTERM/SIGHUP).")
+        epilog="'quillmark serve' starts the web editor and the HTTP API (quillmark serve --help); a file named "
+               "serve is ./serve. Exit status: 0 when every input was converted, 2 for bad input or usage, 1 when "
+               "the generator, the file system or LibreOffice failed, 130/143/129 when interrupted "
+               "(SIGINT/SIGTERM/SIGHUP).")
     parser.add_argument("inputs", nargs="*", metavar="INPUT",
                         help="a JSON or Markdown (.md) input file, or - for standard input (./- names a file)")
     parser.add_argument("--from", dest="input_format", choices=("json", "markdown"),
@@ -255,6 +257,11 @@ def main(argv=None):
     process then only exits afterwards: a signal that comes after the work
     is done ends it as the signal does by default, without a traceback."""
     secure_standard_descriptors()
+    arguments = sys.argv[1:] if argv is None else list(argv)
+    if arguments[:1] == ["serve"]:  # the server handles its own signals
+        from quillmark_cli.service.command import main as serve
+
+        return serve(arguments[1:])
     with signals.handled(restore=argv is not None):
         report = Report()
         try:

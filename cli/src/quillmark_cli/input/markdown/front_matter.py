@@ -157,7 +157,7 @@ def read_official(data):
         validate(official, "official")
     except InputError as error:
         place = re.sub(r"\.|\[(\d+)\]", lambda m: ": " + (m.group(1) or ""), error.where).rstrip(": ")
-        raise InputError(where + ": " + place, error.message) from None
+        raise InputError(where + ": " + place, error.detail) from None
     return official
 
 
