@@ -58,6 +58,14 @@ class TestTheDocx:
         assert json.loads(response.headers["quillmark-warnings"]) == [
             {"line": 42, "message": "image flow-chart.png skipped: the generator does not write images"}]
 
+    def test_a_record_block_it_cannot_place_on_an_even_page_is_said(self, client):
+        data = json.loads((EXAMPLES / "notice.json").read_text(encoding="utf-8"))
+        data["template"].setdefault("page", {})["record_block"] = "even"
+        response = client.post("/api/docx", content=json.dumps(data).encode(), headers={"Content-Type": "application/json"})
+        assert response.status_code == 200
+        assert [entry["message"] for entry in json.loads(response.headers["quillmark-warnings"])][-1].startswith(
+            "template.page.record_block: even: not applied here")
+
     def test_a_charset_parameter_does_not_change_how_the_bytes_are_read(self, client):
         data = (EXAMPLES / "notice.json").read_bytes()
         plain = client.post("/api/docx", content=data, headers=JSON)

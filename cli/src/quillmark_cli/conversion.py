@@ -21,6 +21,7 @@ class Outcome:
     file_name: Optional[str] = None  # the name the generator gave its File
     warnings: List[str] = field(default_factory=list)  # lines about what the input lost
     where: Optional[str] = None  # the place in the input the message names, for bad input
+    even_record_block: bool = False  # the record block must fall on an even page: its pages are counted
 
 
 @dataclass
@@ -114,6 +115,7 @@ def _convert(source, template, markdown):
     from tolvek.doc.generator.generate.generators.quillmark import Quillmark
 
     from quillmark_cli.official.layout import DoesNotFit, lay_out
+    from quillmark_cli.official.record_block_page import has_record_block
     from quillmark_cli.official.roles import styles_of
 
     try:
@@ -123,6 +125,7 @@ def _convert(source, template, markdown):
                        for text in files.attachments]
         data = lay_out(result.data, loaded.page, loaded.official, styles_of(loaded.document), files.seal_image,
                        attachments)
+        even = loaded.page is not None and loaded.page.record_block == "even" and has_record_block(data)
     except DoesNotFit as error:  # the input asks for more than a page holds
         where = ("front matter: official: %s" if source.markdown_format else "official.%s") % error.where
         return Outcome(BAD_INPUT, str(InputError(where, error.message)), warnings=warnings, where=where)
@@ -130,7 +133,7 @@ def _convert(source, template, markdown):
         raise
     except Exception as error:  # reported with its type, as the generator or the layout raised it
         return Outcome(FAILED, "%s: %s" % (type(error).__name__, error), warnings=warnings)
-    return Outcome(OK, data=data, file_name=result.name, warnings=warnings)
+    return Outcome(OK, data=data, file_name=result.name, warnings=warnings, even_record_block=even)
 
 
 def _replaced_signatures(loaded):

@@ -23,6 +23,9 @@ from quillmark_cli.running import signals
 from quillmark_cli.running.reporting import Report
 
 PDF_TIMEOUT = 60  # seconds LibreOffice may take over one document
+NEEDS_PAGES = ("template.page.record_block: even: which page the record block falls on is known only where "
+               "LibreOffice lays the document out: install it, for example with 'apt-get install "
+               "libreoffice-writer-nogui', or leave record_block out")
 
 
 def positive(text):
@@ -216,8 +219,11 @@ def run(args, report):
             if outcome.status != OK:
                 status = outcome.status
                 report.line(job.name, outcome.message)
-            elif renderer is not None:
-                to_render.append((job, outcome))  # rendered once all are converted, and counted then
+            elif renderer is not None or outcome.even_record_block or to_render:
+                # Rendered once all are converted, and counted then; a
+                # .docx whose pages must be counted, and those after it,
+                # are written in order once they have been.
+                to_render.append((job, outcome))
                 continue
             else:
                 status = write(job, outcome, report, directory)
@@ -226,14 +232,34 @@ def run(args, report):
     finally:
         results.close()
     if to_render:
-        rendering = Rendering(renderer, workers, args.pdf_a, args.pdf_timeout)
-        statuses.append(render_and_write(to_render, rendering, report, directory))
+        statuses.append(_render_and_write(to_render, renderer, workers, args, report, directory))
     signals.checkpoint()
     report.finish()
     status = max(statuses)
     if status == OK and _bare(args):
         _suggest_pdf(report)
     return status
+
+
+def _render_and_write(to_render, renderer, workers, args, report, directory):
+    """PDFs, or .docx packages whose record block must fall on an even page
+    (which only rendering tells): without LibreOffice, those are refused."""
+    if renderer is None:
+        from quillmark_cli.output.pdf.program import find_libreoffice
+
+        renderer = find_libreoffice()
+        if renderer is None:
+            statuses = []
+            for job, outcome in to_render:
+                if outcome.even_record_block:
+                    report.line(job.name, NEEDS_PAGES)
+                    statuses.append(FAILED_STATUS)
+                else:
+                    statuses.append(write(job, outcome, report, directory))
+                report.advance()
+            return max(statuses)
+    rendering = Rendering(renderer, workers, args.pdf_a, args.pdf_timeout)
+    return render_and_write(to_render, rendering, report, directory, to_pdf=args.to == "pdf")
 
 
 def _bare(args):

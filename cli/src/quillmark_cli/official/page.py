@@ -41,6 +41,7 @@ class Page:
     characters: Optional[int]
     page_numbers: Optional[str]  # "standard", "center" or None
     font_size: float  # points
+    record_block: str = "any"  # "any": on the last page, odd or even; "even": on an even page
 
     @property
     def text_width_twips(self):
@@ -91,7 +92,8 @@ def page_from_data(data, where="page"):
         grid = dict(STANDARD_GRID, **grid)
     page = Page(width, height, margins["top"], margins["bottom"], margins["left"], margins["right"],
                 None if grid is None else int(grid["lines"]), None if grid is None else int(grid["characters"]),
-                data.get("page_numbers", "standard"), float(data.get("font_size", SIZE_3)))
+                data.get("page_numbers", "standard"), float(data.get("font_size", SIZE_3)),
+                data.get("record_block", "any"))
     if page.text_width_twips <= 0:
         raise InputError(where + ".margins", "left and right margins of %g mm and %g mm leave no text on a page "
                          "%g mm wide" % (page.left, page.right, page.width))

@@ -39,6 +39,17 @@ def add_page_numbers(parts, section, style, first_page=True):
     _add_footer(parts, section, "even", "left")
 
 
+def add_empty_footers(parts, section, kinds):
+    """One empty footer, referenced by the section for each of `kinds`
+    ("default", "even", "first"): a section without a footer of a kind
+    would show the previous section's."""
+    name = parts.next_name("word/footer%d.xml")
+    identifier = parts.add_part(name, FOOTER_CONTENT_TYPE, FOOTER)
+    parts.set_member(name, _footer(None))
+    for kind in kinds:
+        insert_in_order(section, "footerReference", type=kind, r_id=identifier)
+
+
 def _add_footer(parts, section, kind, side):
     name = parts.next_name("word/footer%d.xml")
     identifier = parts.add_part(name, FOOTER_CONTENT_TYPE, FOOTER)
@@ -53,13 +64,17 @@ def _footer(side):
     if made is None:
         with open(_FOOTER_TEMPLATE, "rb") as template:
             footer = parse(template.read())
+        paragraph = footer.find(qn("w:p"))
+        properties = run_properties(PAGE_NUMBER_FONT, PAGE_NUMBER_SIZE)
+        # An empty footer is as tall as a numbered one: LibreOffice ends
+        # the text above the footer, so a shorter one would let the text
+        # block (and a record block at its foot) reach lower on its pages.
+        insert_in_order(paragraph.find(qn("w:pPr")), elements(w("spacing", before=0, after=0, line=INSET,
+                                                                lineRule="exact"))[0])
         if side is None:
             made = _made[side] = Member(FOOTER, 0, data=serialize(footer)).compressed()
             return made
-        paragraph = footer.find(qn("w:p"))
-        properties = run_properties(PAGE_NUMBER_FONT, PAGE_NUMBER_SIZE)
         for made_element in elements(
-                w("spacing", before=0, after=0, line=INSET, lineRule="exact"),
                 w("ind", left=INSET if side == "left" else None, right=INSET if side == "right" else None,
                   firstLine=0),
                 w("jc", val=side)):

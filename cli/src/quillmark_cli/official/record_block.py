@@ -83,6 +83,15 @@ def add_record_block(body, geometry, official, addressees=None, lines=True):
             body.append(made)
 
 
+def is_record_block(element):
+    """Whether `element` is a record block's table: a table floated to the
+    foot of the text block."""
+    if element.tag != qn("w:tbl"):
+        return False
+    placed = element.find(qn("w:tblPr") + "/" + qn("w:tblpPr"))
+    return placed is not None and placed.get(qn("w:tblpYSpec")) == "bottom"
+
+
 def _check_it_fits(geometry, official, addressees, copies, character):
     """Refuses a record block taller than a page can hold beside a line of
     the body: floated at the foot of the last page, the rest of it would be

@@ -74,34 +74,61 @@ def write(job, outcome, report, directory):
     return OK
 
 
-def render_and_write(converted, rendering, report, directory):
+def render_and_write(converted, rendering, report, directory, to_pdf=True):
     """Renders the converted packages to PDF (`rendering`, a Rendering) and
     writes each as it comes, in order; the worst status. Each document
-    counts as processed once its PDF is written or has failed."""
-    from quillmark_cli.output.pdf.batch import Batch
+    counts as processed once its PDF is written or has failed. A package
+    whose record block must fall on an even page is rendered until it does
+    (see pagination); without `to_pdf`, the packages are written, not their
+    PDFs, and only those are rendered."""
     from quillmark_cli.output.pdf.faults import RenderError
 
-    status = OK
+    status, noted = OK, not to_pdf
     try:
-        with Batch([outcome.data for _, outcome in converted], rendering.program, rendering.processes,
-                   rendering.pdf_a, rendering.limit) as batch:
-            noted = not batch.stand_ins
-            for (job, outcome), pdf in zip(converted, batch.results()):
-                signals.checkpoint()
-                if isinstance(pdf, RenderError):
-                    report.line(job.name, "cannot write PDF: %s" % pdf)
-                    status = FAILED_STATUS
-                else:
-                    if not noted:  # once, with the first PDF
-                        report.note(STAND_IN_NOTE + ", ".join("%s → %s" % pair for pair in batch.stand_ins))
-                        noted = True
+        for (job, outcome), pdf, stand_ins in _rendered(converted, rendering, to_pdf):
+            signals.checkpoint()
+            if isinstance(pdf, RenderError):
+                report.line(job.name, "cannot write PDF: %s" % pdf if to_pdf else
+                            "cannot count its pages (template.page.record_block: even): %s" % pdf)
+                status = FAILED_STATUS
+            else:
+                if stand_ins and not noted:  # once, with the first PDF
+                    report.note(STAND_IN_NOTE + ", ".join("%s → %s" % pair for pair in stand_ins))
+                    noted = True
+                if to_pdf:
                     outcome.data = pdf
-                    status = max(status, write(job, outcome, report, directory))
-                report.advance()
+                status = max(status, write(job, outcome, report, directory))
+            report.advance()
     except RenderError as error:
         report.command("cannot write PDF: %s" % error)
         return FAILED_STATUS
     return status
+
+
+def _rendered(converted, rendering, to_pdf):
+    """((job, outcome), PDF or RenderError or None, the stand-ins the
+    rendering used) for each converted package, in order, the outcome's
+    data as it is to be written."""
+    from quillmark_cli.output.pdf.batch import Batch
+    from quillmark_cli.output.pdf.pagination import render_on_even_pages
+
+    even = [outcome.even_record_block for _, outcome in converted]
+    if to_pdf and not any(even):
+        with Batch([outcome.data for _, outcome in converted], rendering.program, rendering.processes,
+                   rendering.pdf_a, rendering.limit) as batch:
+            for pair, pdf in zip(converted, batch.results()):
+                yield pair, pdf, batch.stand_ins
+        return
+    chosen = [index for index, flag in enumerate(even) if flag or to_pdf]
+    packages, results, stand_ins = render_on_even_pages([converted[index][1].data for index in chosen],
+                                                        [even[index] for index in chosen], rendering)
+    rendered = dict(zip(chosen, zip(packages, results)))
+    for index, pair in enumerate(converted):
+        if index in rendered:
+            pair[1].data, pdf = rendered[index]
+        else:
+            pdf = None
+        yield pair, pdf, stand_ins
 
 
 class Rendering:

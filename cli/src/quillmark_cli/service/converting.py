@@ -18,6 +18,8 @@ from quillmark_cli.service.problems import problem, warning
 NAME = "input"
 TEMPLATE_REFUSED = ("a server reads no template files: send a JSON input with its template in it, or leave "
                     "template out for the bundled official template")
+EVEN_NOT_HERE = ("template.page.record_block: even: not applied here; the record block stays on the last page "
+                 "(the quillmark command counts the pages and moves it)")
 
 
 @dataclass
@@ -78,6 +80,8 @@ def convert_body(body, markdown_format):
         raise Rejected([problem(where, "%s: %s" % (where, TEMPLATE_REFUSED), text)])
     outcome = convert(Source(None, body, markdown_format, NAME, reads_files=False), None, None)
     warnings = [warning(line, NAME) for line in outcome.warnings]
+    if outcome.even_record_block:  # pages are counted by the command only
+        warnings.append(warning(EVEN_NOT_HERE, NAME))
     if outcome.status == OK:
         return Converted(outcome.data, outcome.file_name, warnings)
     if outcome.status == BAD_INPUT:
