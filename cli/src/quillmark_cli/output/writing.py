@@ -48,11 +48,15 @@ def write_atomically(target, data, existing=None, on_written=None):
     `existing` is the stat of the regular file being replaced, if any;
     `on_written` runs together with the rename, uninterrupted."""
     target = Path(target)
-    with deferred():  # the temporary file is never left unrecorded
-        handle, temporary = tempfile.mkstemp(dir=str(target.parent), suffix=".tmp",
-                                             prefix="." + target.name[:_SHOWN_NAME_CHARACTERS] + ".")
+    temporary = None
     try:
-        with os.fdopen(handle, "wb") as stream:
+        # The temporary file is recorded before a signal held back meanwhile
+        # is handled: the handler runs as the block ends, inside this try.
+        with deferred():
+            handle, temporary = tempfile.mkstemp(dir=str(target.parent), suffix=".tmp",
+                                                 prefix="." + target.name[:_SHOWN_NAME_CHARACTERS] + ".")
+            stream = os.fdopen(handle, "wb")
+        with stream:
             if existing is not None:
                 _keep_attributes(stream.fileno(), existing)
             else:
