@@ -96,7 +96,10 @@ def surely_valid(data, definition=None):
     surrogate, say), or it is stricter than the reference somewhere; the
     reference decides."""
     try:
-        return _compiled_validator(definition).is_valid(data)
+        # Signals wait for it: an exception raised in its callbacks into
+        # Python (where a signal's handler runs) makes it panic.
+        with deferred():
+            return _compiled_validator(definition).is_valid(data)
     except MemoryError:
         raise
     except Exception:  # whatever it could not read, the reference reads
@@ -106,8 +109,9 @@ def surely_valid(data, definition=None):
 def load_schema_validators():
     """The compiled validators for input files and template files, made
     now."""
-    for definition in (None, "template", "official"):
-        _compiled_validator(definition)
+    with deferred():
+        for definition in (None, "template", "official"):
+            _compiled_validator(definition)
 
 
 def _place(path):
