@@ -7,7 +7,9 @@ import os
 import random
 import signal
 import subprocess
+import sys
 import time
+import weakref
 
 import pytest
 
@@ -102,3 +104,27 @@ def test_the_summary_comes_before_the_first_conversion_too(tmp_path, signum):
         os.close(writer)
     assert (process.returncode, stderr) == (128 + signum, "quillmark: interrupted: converted 0 of 1 documents\n")
     assert os.listdir(str(tmp_path)) == []
+
+
+def test_an_interruption_python_drops_is_not_reported_and_other_exceptions_are(monkeypatch):
+    from quillmark_cli.running import signals
+
+    reported = []
+    monkeypatch.setattr(sys, "unraisablehook", lambda unraisable: reported.append(unraisable.exc_value))
+
+    def dropped(exception):
+        class Referent:
+            pass
+
+        def callback(_):
+            raise exception
+
+        referent = Referent()
+        reference = weakref.ref(referent, callback)  # noqa: F841 (kept alive until the referent goes)
+        del referent
+
+    shown = ValueError("shown")
+    with signals.handled():
+        dropped(signals.Interrupted(signal.SIGINT))
+        dropped(shown)
+    assert reported == [shown]

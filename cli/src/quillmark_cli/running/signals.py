@@ -6,13 +6,15 @@ only noted, so that the cleanup the first one started (removing a temporary
 file, ending the workers) cannot itself be cut short. Python drops an
 exception raised where it cannot propagate (in a weak reference's callback
 during an import, say), so the command also passes checkpoints, which raise
-the interruption again if it never arrived. Short stretches that must not be
+the interruption again if it never arrived, and Python is told not to
+print the one it dropped. Short stretches that must not be
 split (a message line, renaming a finished file and counting it) run with
 both signals deferred.
 """
 
 import contextlib
 import signal
+import sys
 
 STOPPING = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
 
@@ -57,12 +59,24 @@ def handled(restore=True):
             continue
         previous[signum] = signal.signal(signum, handler)
     _handler = handler
+    unraisable_hook = sys.unraisablehook
+    sys.unraisablehook = _quiet_about_interruptions(unraisable_hook)
     try:
         yield handler
     finally:
+        sys.unraisablehook = unraisable_hook
         _handler = outer
         for signum, old in previous.items():
             signal.signal(signum, old if restore else signal.SIG_DFL)
+
+
+def _quiet_about_interruptions(hook):
+    """An unraisable-exception hook that says nothing of an interruption
+    Python dropped (a checkpoint raises it again) and passes the rest on."""
+    def quiet(unraisable):
+        if not isinstance(unraisable.exc_value, Interrupted):
+            hook(unraisable)
+    return quiet
 
 
 def checkpoint():
