@@ -12,9 +12,14 @@ made with two levels, becomes the four, and each heading refers to it at
 its level. A heading below the fourth level gets no number.
 """
 
+import copy
+import functools
+
+from quillmark_cli.official.container import Member
 from quillmark_cli.official.figures import points_to_twips
+from quillmark_cli.official.parts import Memo
 from quillmark_cli.official.roles import HEADING_LEVELS, heading_levels
-from quillmark_cli.official.wordml import elements, insert_in_order, qn, w
+from quillmark_cli.official.wordml import element, elements, insert_in_order, qn, serialize, w
 
 LIST = "1"  # the generator's list definition and its instance
 LEVELS = (  # number format, the number as shown
@@ -24,6 +29,10 @@ LEVELS = (  # number format, the number as shown
     ("decimal", "（%4）"),
 )
 INDENT_CHARACTERS = 2
+_P, _P_PR, _P_STYLE, _NUM_PR, _VAL = qn("w:p"), qn("w:pPr"), qn("w:pStyle"), qn("w:numPr"), qn("w:val")
+# A batch's packages share their numbering part: what it became, by the
+# part as read and the font size.
+_numbering_memo = Memo()
 
 
 def number_headings(parts, numbering_name, paragraphs, roles, font_size, instance=LIST):
@@ -33,18 +42,18 @@ def number_headings(parts, numbering_name, paragraphs, roles, font_size, instanc
     levels = heading_levels(roles)
     numbered = False
     for paragraph in paragraphs:
-        if paragraph.tag != qn("w:p"):
+        if paragraph.tag != _P:
             continue
-        p_pr = paragraph.find(qn("w:pPr"))
+        p_pr = paragraph.find(_P_PR)
         if p_pr is None:
             continue
-        style = p_pr.find(qn("w:pStyle"))
-        level = levels.get(style.get(qn("w:val"))) if style is not None else None
-        numbering = p_pr.find(qn("w:numPr"))
+        style = p_pr.find(_P_STYLE)
+        level = levels.get(style.get(_VAL)) if style is not None else None
+        numbering = p_pr.find(_NUM_PR)
         if level is not None:
             if numbering is not None:
                 p_pr.remove(numbering)
-            insert_in_order(p_pr, elements(w("numPr", w("ilvl", val=level - 1), w("numId", val=instance)))[0])
+            insert_in_order(p_pr, copy.deepcopy(_numbering_reference(level, instance)))
             numbered = True
         elif numbering is not None and _refers_to(numbering, instance):
             if _level_of(numbering) >= HEADING_LEVELS:
@@ -53,6 +62,12 @@ def number_headings(parts, numbering_name, paragraphs, roles, font_size, instanc
                 numbered = True
     if numbered and numbering_name is not None:
         _define_levels(parts, numbering_name, font_size)
+
+
+@functools.lru_cache(maxsize=64)
+def _numbering_reference(level, instance):
+    """A heading's w:numPr, to be copied."""
+    return element(w("numPr", w("ilvl", val=level - 1), w("numId", val=instance)))
 
 
 def _refers_to(numbering, instance):
@@ -69,8 +84,23 @@ def _level_of(numbering):
 
 
 def _define_levels(parts, name, font_size):
-    """The list definition the instance refers to, with the four levels."""
-    numbering = parts.xml(name)
+    """The list definition the instance refers to, with the four levels;
+    from the memo where the part is as the generator wrote it."""
+    if parts.is_parsed(name):  # changed here already (an attachment's list)
+        _redefine_levels(parts.xml(name), font_size)
+        parts.changed(name)
+        return
+    key = (parts.package[name].compressed()[0], font_size)
+    laid_out = _numbering_memo.get(key)
+    if laid_out is None:
+        numbering = parts.parse(name)
+        _redefine_levels(numbering, font_size)
+        laid_out = Member(name, 0, data=serialize(numbering)).compressed()
+        _numbering_memo.put(key, laid_out)
+    parts.set_member(name, laid_out)
+
+
+def _redefine_levels(numbering, font_size):
     instance = next((n for n in numbering.iterchildren(qn("w:num")) if n.get(qn("w:numId")) == LIST), None)
     if instance is None:
         return
@@ -87,4 +117,3 @@ def _define_levels(parts, name, font_size):
         for index, (number_format, text) in enumerate(LEVELS)), abstractNumId=abstract_id))[0]
     definition.addprevious(new)
     numbering.remove(definition)
-    parts.changed(name)

@@ -118,6 +118,10 @@ class Parts:
             root = self._parsed[name] = self.parse(name)
         return root
 
+    def is_parsed(self, name):
+        """Whether the part was parsed (and may have been changed) here."""
+        return name in self._parsed
+
     def parse(self, name):
         """The part's root element, parsed anew."""
         try:

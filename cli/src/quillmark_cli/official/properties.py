@@ -15,12 +15,14 @@ rendered from it carries as its title, author and subject.
   document, goes, with its relationship and content type.
 """
 
+import functools
 import os
 import re
 import time
 
 from lxml import etree
 
+from quillmark_cli.official.container import Member
 from quillmark_cli.official.parts import PACKAGE_RELATIONSHIPS
 from quillmark_cli.official.wordml import qn, serialize
 
@@ -54,7 +56,7 @@ def set_properties(parts, body, official, title_styles):
                                           _text(official.get("number")), stamp))
     extended = relationships.target(EXTENDED)
     if extended is not None and extended in parts.package:
-        parts.package.replace(extended, _extended())
+        parts.set_member(extended, _extended())
     thumbnail = relationships.target(THUMBNAIL)
     if thumbnail is not None:
         parts.remove_part(thumbnail)
@@ -133,8 +135,11 @@ def _core(title_text, author_text, subject, stamp):
     return serialize(root)
 
 
+@functools.lru_cache(maxsize=None)
 def _extended():
+    """The extended properties' member, compressed: the same for every
+    document."""
     root = etree.Element("{%s}Properties" % _EXTENDED_NS, nsmap={None: _EXTENDED_NS})
     etree.SubElement(root, "{%s}Application" % _EXTENDED_NS).text = APPLICATION
     etree.SubElement(root, "{%s}DocSecurity" % _EXTENDED_NS).text = "0"
-    return serialize(root)
+    return Member(EXTENDED, 0, data=serialize(root)).compressed()

@@ -21,6 +21,7 @@ _FRAGMENT = '<w:fragment xmlns:w="%s" xmlns:r="%s">%%s</w:fragment>' % (W_NS, R_
 _SPECIAL = {"xml_space": "xml:space", "r_id": "r:id"}
 
 
+@functools.lru_cache(maxsize=None)
 def qn(name):
     """"w:p" as lxml names it; "r:id" and "xml:space" likewise."""
     prefix, local = name.split(":")
