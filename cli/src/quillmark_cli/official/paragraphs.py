@@ -3,6 +3,7 @@ exact lines, and characters at their own widths (not on the character grid,
 and no extra space between Chinese text and numerals), so that the widths
 the layout counts are the widths printed."""
 
+import functools
 import unicodedata
 
 from quillmark_cli.official.wordml import text_of, w
@@ -25,10 +26,14 @@ def layout_paragraph(line, *runs, alignment=None, before=0, left=None, right=Non
     """The markup of a new paragraph of exact lines `line` twips apart, with
     `runs` (markup) and, optionally, indents, borders and tab stops
     (markup)."""
-    return w("p", w("pPr", borders, tabs, *(w(tag, val=0) for tag in _OWN_WIDTHS),
-                    w("spacing", before=before, after=0, line=line, lineRule="exact"),
-                    w("ind", left=left, right=right, firstLine=0), w("jc", val=alignment) if alignment else None),
-             *runs)
+    return w("p", _paragraph_properties(line, alignment, before, left, right, borders, tabs), *runs)
+
+
+@functools.lru_cache(maxsize=256)
+def _paragraph_properties(line, alignment, before, left, right, borders, tabs):
+    return w("pPr", borders, tabs, *(w(tag, val=0) for tag in _OWN_WIDTHS),
+             w("spacing", before=before, after=0, line=line, lineRule="exact"),
+             w("ind", left=left, right=right, firstLine=0), w("jc", val=alignment) if alignment else None)
 
 
 def em_box_top(line, size):

@@ -8,6 +8,7 @@ before the "的" that joins the subject to the kind of document ("……的通�
 after "关于", at "和", "与", "及" and after a pause mark. An author's own line
 breaks are kept as they are, and such a title is not broken again."""
 
+import bisect
 import math
 import unicodedata
 
@@ -77,7 +78,10 @@ def _best(text, candidates, lines, capacity):
     and the shortest line, a lower line longer than the one above it
     counted double, less a bonus for each boundary of meaning."""
     positions = [0] + candidates + [len(text)]
-    widths = [width_in_characters(text[:p]) for p in positions]
+    prefix = [0.0]  # the width of text[:i], which halves and wholes keep exact
+    for character in text:
+        prefix.append(prefix[-1] + width_in_characters(character))
+    widths = [prefix[p] for p in positions]
     target = widths[-1] / lines
     best = {}  # (index in positions, lines used) -> (cost, breaks, width of the last line)
 
@@ -87,22 +91,24 @@ def _best(text, candidates, lines, capacity):
             cost += width - previous_width
         return cost
 
+    last = len(positions) - 1
+    bonus = [MEANING_BONUS if 0 < end < last and _by_meaning(text, positions[end]) else 0.0
+             for end in range(len(positions))]
     best[(0, 0)] = (0.0, [], None)
     for count in range(1, lines + 1):
         for end in range(1, len(positions)):
-            if count == lines and end != len(positions) - 1:
+            if count == lines and end != last:
                 continue
             found = None
-            for start in range(end):
+            # Starts further back would make the line wider than it may be.
+            for start in range(bisect.bisect_left(widths, widths[end] - capacity, 0, end), end):
                 previous = best.get((start, count - 1))
                 if previous is None:
                     continue
                 width = widths[end] - widths[start]
                 if width > capacity or positions[end] - positions[start] < SHORTEST_LINE:
                     continue
-                cost = previous[0] + line_cost(width, previous[2])
-                if end != len(positions) - 1 and _by_meaning(text, positions[end]):
-                    cost -= MEANING_BONUS
+                cost = previous[0] + line_cost(width, previous[2]) - bonus[end]
                 if found is None or cost < found[0]:
                     found = (cost, previous[1] + ([positions[end]] if end != len(positions) - 1 else []), width)
             if found is not None:
