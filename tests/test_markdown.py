@@ -167,6 +167,18 @@ class TestFrontMatter:
         assert sorted(p.name for p in tmp_path.iterdir()) == ["doc.md"]
 
 
+    @pytest.mark.parametrize("front, named", [
+        ("# the template is the bundled one\nmarkdown: true", None),
+        ("template: t.json", "t.json"),
+        ("  # template\n{template: t.json}", "t.json"),
+        ('"templat\\x65": t.json', "t.json"),
+        ("? template\n: t.json", "t.json"),
+    ])
+    def test_the_template_a_front_matter_names_is_found_however_it_is_written(self, front, named):
+        from quillmark_cli.input.markdown.front_matter import front_matter_template
+
+        assert front_matter_template("---\n%s\n---\n\n# 标题\n" % front) == named
+
 class TestCommand:
     def test_the_notice_in_markdown_is_the_notice_in_json(self, tmp_path):
         for name in ("notice.md", "notice.json"):

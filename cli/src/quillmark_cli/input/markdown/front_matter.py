@@ -70,11 +70,20 @@ def read_front_matter(token):
     return data if isinstance(data, dict) else None
 
 
+def _may_name_a_template(text):
+    """False where nothing in `text` can be a front matter key "template":
+    the word stands only on comment lines, and no escape could spell it
+    (a YAML key is written on one line, plain or quoted)."""
+    if "\\" in text:
+        return True
+    return any("template" in line for line in text.splitlines() if not line.lstrip().startswith("#"))
+
+
 def front_matter_template(text):
     """The template a Markdown text's front matter names (a str, relative to
     the file), or None. Only the beginning of the text is parsed: as much as
     holds the front matter."""
-    if not text.startswith("-"):
+    if not text.startswith("-") or not _may_name_a_template(text):
         return None
     size = 4096
     while True:
