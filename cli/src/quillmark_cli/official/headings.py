@@ -15,11 +15,10 @@ its level. A heading below the fourth level gets no number.
 import copy
 import functools
 
-from quillmark_cli.official.container import Member
 from quillmark_cli.official.figures import points_to_twips
 from quillmark_cli.official.parts import Memo
 from quillmark_cli.official.roles import HEADING_LEVELS, heading_levels
-from quillmark_cli.official.wordml import element, elements, insert_in_order, qn, serialize, w
+from quillmark_cli.official.wordml import element, elements, insert_in_order, qn, w
 
 LIST = "1"  # the generator's list definition and its instance
 LEVELS = (  # number format, the number as shown
@@ -90,14 +89,7 @@ def _define_levels(parts, name, font_size):
         _redefine_levels(parts.xml(name), font_size)
         parts.changed(name)
         return
-    key = (parts.package[name].compressed()[0], font_size)
-    laid_out = _numbering_memo.get(key)
-    if laid_out is None:
-        numbering = parts.parse(name)
-        _redefine_levels(numbering, font_size)
-        laid_out = Member(name, 0, data=serialize(numbering)).compressed()
-        _numbering_memo.put(key, laid_out)
-    parts.set_member(name, laid_out)
+    parts.change_as_remembered(name, _numbering_memo, _redefine_levels, font_size)
 
 
 def _redefine_levels(numbering, font_size):

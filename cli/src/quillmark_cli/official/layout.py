@@ -68,7 +68,9 @@ def lay_out(package, page=None, official=None, styles=None, seal_image=None, att
         raise NotAPackage("the main document has no section properties")
     table = _lay_out_styles(parts, parts.related(STYLES), page)
     roles = resolve(table, styles) if table is not None else {}
-    _lay_out_part(parts, parts.related(SETTINGS), page, set_settings)
+    settings = parts.related(SETTINGS)
+    if settings is not None:
+        parts.change_as_remembered(settings, _parts_memo, set_settings, page)
     if page is not None:
         set_section(section, page)
         if page.page_numbers is not None:
@@ -163,19 +165,3 @@ def _lay_out_styles(parts, name, page):
     if laid_out is not None:
         parts.set_member(name, laid_out)
     return table
-
-
-def _lay_out_part(parts, name, page, lay_out_part):
-    """A part laid out for `page` by `lay_out_part(root, page)`, from the
-    memo where it can."""
-    if name is None:
-        return
-    member = parts.package[name]
-    key = (member.compressed()[0], page, lay_out_part)
-    laid_out = _parts_memo.get(key)
-    if laid_out is None:
-        root = parts.parse(name)
-        lay_out_part(root, page)
-        laid_out = Member(name, 0, data=serialize(root)).compressed()
-        _parts_memo.put(key, laid_out)
-    parts.set_member(name, laid_out)

@@ -10,7 +10,7 @@ from collections import OrderedDict
 
 from lxml import etree
 
-from quillmark_cli.official.container import Package
+from quillmark_cli.official.container import Member, Package
 from quillmark_cli.official.wordml import parse, serialize
 
 PACKAGE_RELATIONSHIPS = "_rels/.rels"
@@ -210,6 +210,20 @@ class Parts:
                 if default.get("Extension", "").lower() == extension:
                     types.remove(default)
         self._changed.add(CONTENT_TYPES)
+
+    def change_as_remembered(self, name, memo, change, argument):
+        """Changes the part `name`, as the generator wrote it, by
+        `change(root, argument)`, taking the changed member from `memo`
+        where a part with the same bytes was changed alike before: a batch
+        shares one template, and so its styles, settings and numbering."""
+        key = (self.package[name].compressed()[0], change, argument)
+        changed = memo.get(key)
+        if changed is None:
+            root = self.parse(name)
+            change(root, argument)
+            changed = Member(name, 0, data=serialize(root)).compressed()
+            memo.put(key, changed)
+        self.set_member(name, changed)
 
     def next_name(self, pattern):
         """The first free part name of `pattern` ("word/footer%d.xml")."""
