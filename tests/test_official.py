@@ -248,10 +248,18 @@ def test_without_a_page_the_package_is_what_the_generator_writes(tmp_path):
     ({"copies_to": "某局"}, "official.copies_to: expected a list"),
 ])
 def test_a_bad_official_mapping_is_refused_with_its_place(tmp_path, official, message):
-    data = {"template": {"styles": [{"name": "正文", "font": {"name": "宋体", "color": "000000", "size": 12}}]},
-            "official": official, "document": {"elements": []}}
-    done = run(write_json(tmp_path / "in.json", data), cwd=tmp_path)
+    assert_official_refused(tmp_path, official, message)
+
+
+def assert_official_refused(tmp_path, official, message):
+    """A JSON input with `official` is refused in one line holding
+    `message`, and nothing is written."""
+    data = {"template": {"styles": [{"name": "正文", "font": {"name": "仿宋_GB2312", "color": "000000", "size": 16}}]},
+            "official": official, "document": {"elements": [{"type": "paragraph", "style_name": "正文", "text": "x"}]}}
+    done = run(write_json(tmp_path / "in.json", data), "-o", "out.docx", cwd=tmp_path)
     assert done.returncode == 2 and message in done.stderr, done.stderr
+    assert len(done.stderr.splitlines()) == 1
+    assert not (tmp_path / "out.docx").exists()
 
 
 def test_margins_that_leave_no_text_block_are_refused(tmp_path):

@@ -15,7 +15,7 @@ import pytest
 from pdf_pages import MM, Pixels, pages, red
 from schema import assert_schema_valid
 from test_cli import run, write_json
-from test_official import LEFT, RENDERS, RIGHT, needs_libreoffice
+from test_official import LEFT, RENDERS, RIGHT, assert_official_refused, needs_libreoffice
 
 CHARACTER = 156 * MM / 28
 LINE = 579 / 20
@@ -224,9 +224,4 @@ class TestTheInput:
     ])
     def test_bad_official_files_are_refused_with_their_place(self, tmp_path, official, message):
         (tmp_path / "a1.md").write_text(ATTACHMENT, encoding="utf-8")
-        data = {"template": {"styles": [{"name": "正文", "font": {"name": "仿宋_GB2312", "color": "000000", "size": 16}}]},
-                "official": official, "document": {"elements": [{"type": "paragraph", "style_name": "正文", "text": "x"}]}}
-        done = run(write_json(tmp_path / "in.json", data), "-o", "out.docx", cwd=tmp_path)
-        assert done.returncode == 2 and message in done.stderr, done.stderr
-        assert len(done.stderr.splitlines()) == 1
-        assert not (tmp_path / "out.docx").exists()
+        assert_official_refused(tmp_path, official, message)

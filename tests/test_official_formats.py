@@ -11,8 +11,8 @@ import pytest
 
 from pdf_pages import MM, Pixels, convert_with_libreoffice, dark, layout, pages, red
 from schema import assert_schema_valid
-from test_cli import EXAMPLES, run, write_json
-from test_official import BOTTOM, LEFT, RENDERS, RIGHT, TOP, needs_libreoffice
+from test_cli import EXAMPLES, run
+from test_official import BOTTOM, LEFT, RENDERS, RIGHT, TOP, assert_official_refused, needs_libreoffice
 
 CHARACTER = 156 * MM / 28
 LINE = 579 / 20
@@ -332,12 +332,7 @@ class TestTheInput:
         ({"format": "minutes", "authority": "某会议", "attendees": "张某"}, "official.attendees: expected a list"),
     ])
     def test_a_field_the_format_does_not_take_is_refused_with_its_place(self, tmp_path, official, message):
-        data = {"template": {"styles": [{"name": "正文", "font": {"name": "仿宋_GB2312", "color": "000000", "size": 16}}]},
-                "official": official, "document": {"elements": [{"type": "paragraph", "style_name": "正文", "text": "x"}]}}
-        done = run(write_json(tmp_path / "in.json", data), "-o", "out.docx", cwd=tmp_path)
-        assert done.returncode == 2 and message in done.stderr, done.stderr
-        assert len(done.stderr.splitlines()) == 1
-        assert not (tmp_path / "out.docx").exists()
+        assert_official_refused(tmp_path, official, message)
 
     def test_in_front_matter_the_place_is_the_front_matters(self, tmp_path):
         (tmp_path / "letter.md").write_text(LETTER.replace("  copies_to:", "  printed_on: 2026-12-08\n  copies_to:"),
