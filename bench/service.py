@@ -103,16 +103,24 @@ def docx_server_time(requests):
         served = [float(match.group(1)) for match in map(_LOGGED.search, server.logged()) if match][20:]
     finally:
         server.stop()
+    command = _command_ms("docx", 5)
+    return {"server_ms": summary(served), "round_trip_ms": summary(round_trips), "command_ms": summary(command)}
+
+
+def _command_ms(suffix, runs):
+    """Wall milliseconds of the command converting the notice to `suffix`,
+    each run a process of its own."""
     with tempfile.TemporaryDirectory() as directory:
         source = Path(directory) / "notice.md"
         source.write_bytes(NOTICE)
-        command = []
-        for _ in range(5):
+        times = []
+        for _ in range(runs):
             started = time.perf_counter()
-            subprocess.run([sys.executable, "-m", "quillmark_cli", str(source), "-o", str(source.with_suffix(".docx"))],
-                           check=True, capture_output=True)
-            command.append((time.perf_counter() - started) * 1000)
-    return {"server_ms": summary(served), "round_trip_ms": summary(round_trips), "command_ms": summary(command)}
+            target = source.with_suffix("." + suffix)
+            subprocess.run([sys.executable, "-m", "quillmark_cli", str(source), "-o", str(target)], check=True,
+                           capture_output=True)
+            times.append((time.perf_counter() - started) * 1000)
+    return times
 
 
 async def _load(url, clients, seconds):
@@ -198,15 +206,7 @@ def edit_to_image(edits):
         browser = _in_the_browser(server.url, max(3, edits // 3))
     finally:
         server.stop()
-    with tempfile.TemporaryDirectory() as directory:
-        source = Path(directory) / "notice.md"
-        source.write_bytes(NOTICE)
-        command = []
-        for _ in range(3):
-            started = time.perf_counter()
-            subprocess.run([sys.executable, "-m", "quillmark_cli", str(source), "-o", str(source.with_suffix(".pdf"))],
-                           check=True, capture_output=True)
-            command.append((time.perf_counter() - started) * 1000)
+    command = _command_ms("pdf", 3)
     return {"preview_ms": summary(latencies), "browser_ms": browser, "command_pdf_ms": summary(command)}
 
 
